@@ -1,0 +1,44 @@
+# Helpers shared by every CMakeLists of the project.
+
+# The subsystem libraries from lowest to highest. A library may use the ones before it only.
+set(SKY_LAYERS platform runtime files net install graphics shell wizard)
+
+# sky_library(<subsystem> [DEPS libs...]): a static library sky_<subsystem> of every .cpp in
+# the calling folder. Headers are included as "<subsystem>/<file>.h" from src/.
+function(sky_library sub)
+  cmake_parse_arguments(A "" "" "DEPS" ${ARGN})
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
+  if(srcs)
+    add_library(sky_${sub} STATIC ${srcs})
+    target_include_directories(sky_${sub} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(sky_${sub} PUBLIC ${A_DEPS})
+  else()
+    add_library(sky_${sub} INTERFACE)
+    target_include_directories(sky_${sub} INTERFACE ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(sky_${sub} INTERFACE ${A_DEPS})
+  endif()
+endfunction()
+
+# The lower layers call a few functions up into the shell (alert, finish, translation, the
+# modal question), declared low and defined by the shell or, in unit tests, by a double. Static
+# libraries that call each other both ways need the linker to rescan them as a group.
+function(sky_link_layers target)
+  set(libs)
+  foreach(lib ${ARGN})
+    get_target_property(type ${lib} TYPE)
+    if(type STREQUAL "STATIC_LIBRARY")
+      list(APPEND libs ${lib})
+    else()
+      target_link_libraries(${target} PRIVATE ${lib})
+    endif()
+  endforeach()
+  if(libs)
+    list(JOIN libs "," joined)
+    target_link_libraries(${target} PRIVATE "$<LINK_GROUP:RESCAN,${joined}>")
+    foreach(lib ${libs})
+      # The group carries no usage requirements: take include paths and link dependencies too.
+      target_link_libraries(${target} PRIVATE $<TARGET_PROPERTY:${lib},INTERFACE_LINK_LIBRARIES>)
+      target_include_directories(${target} PRIVATE $<TARGET_PROPERTY:${lib},INTERFACE_INCLUDE_DIRECTORIES>)
+    endforeach()
+  endif()
+endfunction()

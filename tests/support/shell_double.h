@@ -1,0 +1,29 @@
+// A stand-in for the shell in unit tests of the lower layers: alerts and finish calls are
+// recorded instead of shown, translation is the identity, and the log goes to a file of the
+// test's own choosing (a temporary file by default).
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct recorded_alert {
+  int screen = 0;
+  std::string lines[4];
+  int type = 0;
+  std::string file;
+  int line = 0;
+  bool on_main_thread = true;
+};
+
+namespace shell_double {
+// Every alert raised since the last reset, in order. Safe to read once the raising threads end.
+std::vector<recorded_alert> alerts();
+// Every MACIBM_finishup argument since the last reset.
+std::vector<int> finishups();
+// Every go_to_URL argument since the last reset.
+std::vector<std::string> urls();
+void reset();
+// Reopens xer on a fresh file and returns its path; log_text() reads what was written so far.
+std::string reopen_log();
+std::string log_text();
+}  // namespace shell_double
