@@ -4,7 +4,8 @@
 set(SKY_LAYERS platform runtime files net install graphics shell wizard)
 
 # sky_library(<subsystem> [DEPS libs...]): a static library sky_<subsystem> of every .cpp in
-# the calling folder. Headers are included as "<subsystem>/<file>.h" from src/.
+# the calling folder. Headers are included as "<subsystem>/<file>.h" from src/. DEPS name
+# outside libraries only; the layers are linked together by sky_link_layers.
 function(sky_library sub)
   cmake_parse_arguments(A "" "" "DEPS" ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
@@ -20,25 +21,9 @@ function(sky_library sub)
 endfunction()
 
 # The lower layers call a few functions up into the shell (alert, finish, translation, the
-# modal question), declared low and defined by the shell or, in unit tests, by a double. Static
-# libraries that call each other both ways need the linker to rescan them as a group.
+# modal question), declared low and defined by the shell or, in unit tests, by a double. The
+# layer libraries therefore do not link each other; every program links the layers it needs as
+# one group that the linker rescans until all calls resolve.
 function(sky_link_layers target)
-  set(libs)
-  foreach(lib ${ARGN})
-    get_target_property(type ${lib} TYPE)
-    if(type STREQUAL "STATIC_LIBRARY")
-      list(APPEND libs ${lib})
-    else()
-      target_link_libraries(${target} PRIVATE ${lib})
-    endif()
-  endforeach()
-  if(libs)
-    list(JOIN libs "," joined)
-    target_link_libraries(${target} PRIVATE "$<LINK_GROUP:RESCAN,${joined}>")
-    foreach(lib ${libs})
-      # The group carries no usage requirements: take include paths and link dependencies too.
-      target_link_libraries(${target} PRIVATE $<TARGET_PROPERTY:${lib},INTERFACE_LINK_LIBRARIES>)
-      target_include_directories(${target} PRIVATE $<TARGET_PROPERTY:${lib},INTERFACE_INCLUDE_DIRECTORIES>)
-    endforeach()
-  endif()
+  target_link_libraries(${target} PRIVATE -Wl,--start-group ${ARGN} -Wl,--end-group)
 endfunction()
