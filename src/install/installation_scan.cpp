@@ -39,9 +39,9 @@ std::string hex_digest(const unsigned char digest[16]) {
 }
 
 std::string md5_of_bytes(const char* data, size_t size) {
-  MD5_CTX ctx;
+  MD5Context ctx;
   MD5Init(&ctx);
-  MD5UpdateWide(&ctx, reinterpret_cast<const unsigned char*>(data), size);
+  MD5UpdateWide(&ctx, data, size);
   MD5Final(&ctx);
   return hex_digest(ctx.digest);
 }
@@ -55,7 +55,7 @@ bool md5_of_regular_file(const std::string& path, std::string* sig) {
     close(fd);
     return false;
   }
-  MD5_CTX ctx;
+  MD5Context ctx;
   MD5Init(&ctx);
   static thread_local std::vector<unsigned char> buffer(1 << 20);
   bool ok = true;

@@ -202,7 +202,7 @@ int read_directory(const std::string& path, const std::string&) {
   sim_info.clear();
 
   xmap_class map(path);
-  if (!map.is_mapped()) {
+  if (!map.mapped()) {
     __MACIBM_alert(0, "I tried to read a directory file that does not exist!", "The file is:", path,
                    "", t_exit, "Zuzazuziv-e/utils", __LINE__);
     return directory_read_failed;
@@ -212,5 +212,5 @@ int read_directory(const std::string& path, const std::string&) {
     new_format(path);
     return directory_read_failed;
   }
-  return read_directory_records(map.cursor(), map.end());
+  return read_directory_records(map.cursor, map.end);
 }
