@@ -7,6 +7,7 @@
 #include <sstream>
 #include <thread>
 
+#include "runtime/frame_clock.h"
 #include "runtime/shell_records.h"
 #include "runtime/shell_services.h"
 
@@ -105,6 +106,7 @@ std::string log_text() {
 mnw_struct mnw;
 colr_class colr;
 cmnd_class cmnd;
+xtim_class xtim;
 
 void BTN_unfocus_any() { ++unfocus_calls; }
 
