@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "files/archive_fixtures.h"
+#include "runtime/shell_records.h"
 #include "support/shell_double.h"
 
 namespace {
@@ -23,9 +24,6 @@ struct listing_tree {
   }
 };
 
-void add_commands(const std::string& prefix, std::vector<std::string>& out) {
-  if (prefix == "sim/") out.insert(out.end(), {"view/", "quit", "operation/", "about"});
-}
 
 struct named_flag {
   std::string name;
@@ -48,7 +46,11 @@ std::vector<named_flag> listing(const std::string& folder, int type, int* count 
 
 TEST(FolderListing, TypesFilterFlagAndSortTheItems) {
   listing_tree l;
-  opensave_set_command_lister(add_commands);
+  cmnd.add_cmd("sim/view/forward", "");
+  cmnd.add_cmd("sim/quit", "");
+  cmnd.add_cmd("sim/operation/pause", "");
+  cmnd.add_cmd("sim/about", "");
+  cmnd.add_cmd("other/thing", "");
   using v = std::vector<named_flag>;
   struct row {
     int type;
@@ -71,7 +73,8 @@ TEST(FolderListing, TypesFilterFlagAndSortTheItems) {
     EXPECT_EQ(got, r.expect);
     EXPECT_EQ(n, static_cast<int>(r.expect.size()));
   }
-  EXPECT_EQ(listing("sim/", 21), (v{{"about", 21}, {"operation", 1}, {"quit", 21}, {"view", 1}}));
+  // "sim/-none-/-none-" is the registry's built-in command.
+  EXPECT_EQ(listing("sim/", 21), (v{{"-none-", 1}, {"about", 21}, {"operation", 1}, {"quit", 21}, {"view", 1}}));
   // Panel images of the stock cockpit folder are never offered.
   int flag = 0;
   EXPECT_EQ(opensave_takeit("Resources/bitmaps/cockpit/-panels-/", "p.png", 12, flag), 0);
