@@ -148,6 +148,11 @@ TEST(FileMd5, MatchesMd5sumOnEveryShape) {
   EXPECT_EQ(calc_file_md5(t.path() + "missing", digest), 20006);
   EXPECT_EQ(calc_file_md5("RESOURCE:no such resource", digest), 20006);
   EXPECT_EQ(digest, "unchanged");
+  shell_double::reset();
+  EXPECT_EQ(calc_file_md5(t.path() + "a\\b", digest), 20006);
+  ASSERT_EQ(shell_double::alerts().size(), 1u);
+  EXPECT_EQ(shell_double::alerts()[0].lines[1], "I got a bad dirchar! I only want '/'!");
+  EXPECT_EQ(digest, "unchanged");
   // ':' is an ordinary character in Linux names.
   std::string colon = t.write("a:b", "abc");
   ASSERT_EQ(calc_file_md5(colon, digest), 0);
