@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,21 +20,27 @@
 namespace {
 const std::string folder = "http_server_test/";
 
-// A file of random bytes in a server root, made once and shared by every test process: written
-// aside and renamed, so that a process never serves another's half-written file.
+// A file of pseudo-random bytes in a server root, shared by every test process. The bytes
+// depend only on the name, so a process that writes the file while another fetches it writes the
+// same content; it is written aside and renamed, so nginx never serves half a file.
 std::string served_file(const std::string& host, const std::string& name, size_t size) {
   std::string path = nginx_root(host) + folder + name;
   std::ifstream existing(path, std::ios::binary | std::ios::ate);
   if (existing && static_cast<size_t>(existing.tellg()) == size) return path;
   make_folders(nginx_root(host) + folder);
   std::string aside = path + ".part" + std::to_string(getpid());
-  std::ifstream random("/dev/urandom", std::ios::binary);
   std::ofstream out(aside, std::ios::binary | std::ios::trunc);
-  std::vector<char> block(1 << 20);
+  uint64_t x = std::hash<std::string>()(name) | 1;
+  std::vector<uint64_t> block(1 << 17);
   for (size_t left = size; left > 0;) {
-    size_t n = left < block.size() ? left : block.size();
-    random.read(block.data(), static_cast<std::streamsize>(n));
-    out.write(block.data(), static_cast<std::streamsize>(n));
+    for (uint64_t& v : block) {
+      x ^= x << 13;
+      x ^= x >> 7;
+      x ^= x << 17;
+      v = x;
+    }
+    size_t n = left < block.size() * 8 ? left : block.size() * 8;
+    out.write(reinterpret_cast<const char*>(block.data()), static_cast<std::streamsize>(n));
     left -= n;
   }
   out.close();
