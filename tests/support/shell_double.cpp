@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "runtime/error_report.h"
+#include "runtime/shell_records.h"
 #include "runtime/shell_services.h"
 #include "runtime/thread_layer.h"
 
@@ -21,6 +22,7 @@ std::mutex lock;
 std::vector<recorded_alert> alert_log;
 std::vector<int> finish_log;
 std::vector<std::string> url_log;
+int unfocus_calls = 0;
 std::string log_path;
 const std::thread::id main_id = std::this_thread::get_id();
 
@@ -85,6 +87,7 @@ void reset() {
   finish_log.clear();
   url_log.clear();
   app_done = 0;
+  unfocus_calls = 0;
 }
 std::string reopen_log() {
   if (xer.is_open()) xer.close();
@@ -105,3 +108,12 @@ std::string log_text() {
   return s.str();
 }
 }  // namespace shell_double
+
+// The shell's shared records, as the lower layers see them.
+mnw_struct mnw;
+colr_class colr;
+cmnd_class cmnd;
+
+void BTN_unfocus_any() { ++unfocus_calls; }
+
+int shell_double::unfocus_count() { return unfocus_calls; }

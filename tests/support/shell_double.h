@@ -28,4 +28,6 @@ void reset();
 // Reopens xer on a fresh file and returns its path; log_text() reads what was written so far.
 std::string reopen_log();
 std::string log_text();
+// How many times BTN_unfocus_any was called since the last reset.
+int unfocus_count();
 }  // namespace shell_double
