@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/dialogs.h"
+#include "runtime/command_line.h"
 #include "runtime/shell_services.h"
 #include "runtime/thread_layer.h"
 #include "runtime/worker_pool.h"
@@ -208,6 +209,25 @@ TEST_F(Alerts, DrainingAPoolWhoseTaskDiedShowsTheFatalReport) {
 TEST_F(Alerts, UncaughtExceptionOnAThreadIsReportedAsFatal) {
   EXPECT_EXIT(thread_throws(dir.path()),
       testing::ExitedWithCode(1), "BOX: Caught an unhandled C[+][+] exception out of cheese");
+}
+
+// Under "--fps_test" alerts are only logged: nothing is shown, an ordinary alert returns and a
+// fatal one ends the process at once, after its stack dump.
+void fps_test_alerts(const std::string& folder) {
+  MACIBM_open_log(folder);
+  cmdline["--fps_test"] = "";
+  THREAD_init();
+  platform_set_alert_box([](const std::string&, const std::string&) { std::_Exit(20); });
+  __MACIBM_alert(0, "only", "logged", "", "", t_alert, "fps.cpp", 1);
+  if (app_done != 0) std::_Exit(21);
+  __MACIBM_alert(0, "fatal", "", "", "", t_exit, "fps.cpp", 2);
+  std::_Exit(22);
+}
+
+TEST_F(Alerts, FpsTestOnlyLogs) {
+  EXPECT_EXIT(fps_test_alerts(dir.path()), testing::ExitedWithCode(1), "");
+  EXPECT_EQ(log_body(), "only\nlogged\n\n\n(fps.cpp line 1)\nfatal\n\n\n\n(fps.cpp line 2)\n");
+  EXPECT_NE(crawl().find("FpsTestOnlyLogs"), std::string::npos) << crawl();
 }
 
 TEST_F(Alerts, FinishWithSavingStopsTheThreadsAndClosesTheLog) {

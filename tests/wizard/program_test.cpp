@@ -18,12 +18,13 @@ TEST(Program, StartsAndFinishesWithItsLog) {
   std::filesystem::copy_file(SKY_BINARY_DIR "/src/skyrill-installer", exe);
   write_whole_file(dir.path() + "Skyrill Installer Log.txt", "left from an earlier run\n");
 
-  process_result r = run_process({exe}, "", {"DISPLAY=", "WAYLAND_DISPLAY="}, elsewhere.path());
+  process_result r =
+      run_process({exe, "--lang=en"}, "", {"DISPLAY=", "WAYLAND_DISPLAY="}, elsewhere.path());
   EXPECT_EQ(r.exit_code, 0) << r.err;
 
   std::string log = read_whole_file(dir.path() + "Skyrill Installer Log.txt");
   EXPECT_EQ(log.rfind("Installer log.txt for Skyrill Web Updater 2.04r1 compiled on ", 0), 0u) << log;
-  std::string tail = "case sensitive=0\n\nCPU count        : " +
+  std::string tail = "case sensitive=0\n\n     '--lang'='en'\nCPU count        : " +
                      std::to_string(platform_processor_count()) + "\nClean exit from threads.\n";
   ASSERT_GE(log.size(), tail.size());
   EXPECT_EQ(log.substr(log.size() - tail.size()), tail);
