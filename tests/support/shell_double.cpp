@@ -7,6 +7,7 @@
 #include <sstream>
 #include <thread>
 
+#include "install/release_builder_display.h"
 #include "runtime/shell_services.h"
 
 std::ofstream xer;
@@ -19,6 +20,9 @@ std::mutex lock;
 std::vector<recorded_alert> alert_log;
 std::vector<int> finish_log;
 std::vector<std::string> url_log;
+std::vector<shell_double::builder_progress_line> progress_log;
+int q_at_poll = 0;
+int polls = 0;
 std::string log_path;
 const std::thread::id main_id = std::this_thread::get_id();
 
@@ -58,7 +62,26 @@ void go_to_URL(std::string url) {
   url_log.push_back(url);
 }
 
+void builder_draw_progress(const std::string& status, const std::string& path) {
+  std::lock_guard<std::mutex> g(lock);
+  progress_log.push_back({status, path});
+}
+
+int builder_poll_key_q() {
+  std::lock_guard<std::mutex> g(lock);
+  return ++polls == q_at_poll;
+}
+
 namespace shell_double {
+std::vector<builder_progress_line> builder_progress() {
+  std::lock_guard<std::mutex> g(lock);
+  return progress_log;
+}
+void press_q_at_poll(int nth) {
+  std::lock_guard<std::mutex> g(lock);
+  q_at_poll = nth;
+  polls = 0;
+}
 std::vector<recorded_alert> alerts() {
   std::lock_guard<std::mutex> g(lock);
   return alert_log;
@@ -76,6 +99,9 @@ void reset() {
   alert_log.clear();
   finish_log.clear();
   url_log.clear();
+  progress_log.clear();
+  q_at_poll = 0;
+  polls = 0;
   app_done = 0;
 }
 std::string reopen_log() {
