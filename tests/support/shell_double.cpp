@@ -8,7 +8,9 @@
 #include <thread>
 
 #include "install/release_builder_display.h"
+#include "runtime/error_report.h"
 #include "runtime/shell_services.h"
+#include "runtime/thread_layer.h"
 
 std::ofstream xer;
 int app_done = 0;
@@ -36,7 +38,6 @@ struct opener {
 
 void __MACIBM_alert(int screen, std::string l1, std::string l2, std::string l3, std::string l4,
                     int type, const char* file, int line) {
-  std::lock_guard<std::mutex> g(lock);
   recorded_alert a;
   a.screen = screen;
   a.lines[0] = l1;
@@ -47,7 +48,14 @@ void __MACIBM_alert(int screen, std::string l1, std::string l2, std::string l3, 
   a.file = file ? file : "";
   a.line = line;
   a.on_main_thread = std::this_thread::get_id() == main_id;
-  alert_log.push_back(a);
+  {
+    std::lock_guard<std::mutex> g(lock);
+    alert_log.push_back(a);
+  }
+  // Off the main thread the real alert posts the report to the main thread, and a fatal one
+  // ends the calling thread there; tests of the thread layer rely on the same routing.
+  if (THREAD_is_inited() && !THREAD_is_main_thread())
+    THREAD_send_exception(exce_class(l1, l2, l3, l4, file, line, type));
 }
 
 void MACIBM_finishup(int save) {

@@ -1,6 +1,8 @@
 // A stand-in for the shell in unit tests of the lower layers: alerts and finish calls are
 // recorded instead of shown, translation is the identity, and the log goes to a file of the
-// test's own choosing (a temporary file by default).
+// test's own choosing (a temporary file by default). Like the real alert, one raised off the
+// main thread while the thread layer runs is also posted to the main thread, and a fatal one
+// ends the calling thread.
 #pragma once
 
 #include <string>
