@@ -9,6 +9,7 @@
 
 #include "install/release_builder_display.h"
 #include "runtime/error_report.h"
+#include "runtime/shell_records.h"
 #include "runtime/shell_services.h"
 #include "runtime/thread_layer.h"
 
@@ -25,6 +26,7 @@ std::vector<std::string> url_log;
 std::vector<shell_double::builder_progress_line> progress_log;
 int q_at_poll = 0;
 int polls = 0;
+int unfocus_calls = 0;
 std::string log_path;
 const std::thread::id main_id = std::this_thread::get_id();
 
@@ -111,6 +113,7 @@ void reset() {
   q_at_poll = 0;
   polls = 0;
   app_done = 0;
+  unfocus_calls = 0;
 }
 std::string reopen_log() {
   if (xer.is_open()) xer.close();
@@ -131,3 +134,12 @@ std::string log_text() {
   return s.str();
 }
 }  // namespace shell_double
+
+// The shell's shared records, as the lower layers see them.
+mnw_struct mnw;
+colr_class colr;
+cmnd_class cmnd;
+
+void BTN_unfocus_any() { ++unfocus_calls; }
+
+int shell_double::unfocus_count() { return unfocus_calls; }

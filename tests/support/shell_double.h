@@ -37,4 +37,6 @@ struct builder_progress_line {
 std::vector<builder_progress_line> builder_progress();
 // The key poll answers q at its nth call after the reset (1 is the first); 0 never.
 void press_q_at_poll(int nth);
+// How many times BTN_unfocus_any was called since the last reset.
+int unfocus_count();
 }  // namespace shell_double
