@@ -7,7 +7,12 @@
 #include <vector>
 
 #include "files/error_codes.h"
+#include "files/file_ops.h"
+#include "files/house_writer.h"
+#include "files/zip_archive.h"
 #include "install/builder_lower_interim.h"
+#include "install/install_model.h"
+#include "install/release_directory.h"
 #include "runtime/constants.h"
 #include "runtime/shell_services.h"
 

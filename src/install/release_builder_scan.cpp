@@ -2,7 +2,9 @@
 
 #include <cstdio>
 
-#include "install/builder_lower_interim.h"
+#include "files/file_ops.h"
+#include "files/folder_listing.h"
+#include "files/mapped_file.h"
 #include "install/release_builder_display.h"
 #include "runtime/shell_services.h"
 
