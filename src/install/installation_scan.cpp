@@ -4,11 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <vector>
 
-#include "files/file_ops.h"
 #include "install/install_clock.h"
 #include "install/install_model.h"
 #include "install/installer_state.h"
@@ -86,6 +88,11 @@ std::string real_folder(const std::string& folder) {
 
 double process_seconds() { return install_clock_seconds(); }
 
+bool is_folder(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 }  // namespace
 
 std::string installed_file_signature(const std::string& inside_path) {
@@ -134,7 +141,7 @@ int checksum_task::check_error(std::string& message) {
 
 int checksum_directory(int& cursor, float& progress) {
   int count = static_cast<int>(sim_info.size());
-  if (!dir_exists(dest_dir_path)) {
+  if (!is_folder(dest_dir_path)) {
     // Only an installation folder that vanished leaves a pool behind.
     checksum_directory_kill();
     for (file_history_struct& history : sim_info) {

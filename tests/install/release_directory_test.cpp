@@ -12,6 +12,7 @@
 #include "support/process.h"
 #include "support/shell_double.h"
 #include "support/temp_tree.h"
+#include "runtime/shell_services.h"
 
 namespace {
 
