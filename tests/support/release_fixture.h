@@ -49,8 +49,8 @@ struct release_build {
   std::string directory_text;  // its contents
 };
 
-// Runs the update builder on source_root (ending with "/") into masters (ending with "/"; it
-// must not exist, its parent must). previous_directory is the previous release's
+// Runs the update builder on source_root (ending with "/") into masters (ending with "/"; made
+// when missing, and it must not hold an earlier build). previous_directory is the previous release's
 // "directory.txt", or "" for a first release (a header-only directory is then used). The
 // release's directory is unzipped next to the masters as "<masters less '/'>.directory.txt".
 release_build run_release_builder(const std::string& source_root, const std::string& masters,
