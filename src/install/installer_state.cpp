@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "install/install_model.h"
-#include "install/install_clock.h"
+#include "runtime/frame_clock.h"
 
 stg_struct stg;
 next_struct next;
@@ -47,7 +47,7 @@ void reset_download_slots() {
     next.slot_ready[i] = i < 2;
     next.slot_file[i] = 0;
   }
-  next.start_time = install_clock_seconds();
+  next.start_time = xtim.elapsed;
   next.kb_partial = 0;
   next.kb_done = 0;
   next.kb_installed = 0;

@@ -19,6 +19,7 @@
 #include "model_fixture.h"
 #include "net/http_client.h"
 #include "platform/threads.h"
+#include "runtime/frame_clock.h"
 #include "support/modified_file_question_double.h"
 #include "support/nginx_server.h"
 #include "support/process.h"
@@ -115,6 +116,7 @@ class WebUpdate : public ::testing::Test {
     int64_t start = platform_microseconds();
     int result = 0;
     while ((result = grab_files()) == 0) {
+      xtim.xtim_update();
       if (platform_microseconds() - start > limit_seconds * 1e6) {
         ADD_FAILURE() << "the update did not end";
         break;
