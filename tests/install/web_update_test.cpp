@@ -292,6 +292,30 @@ TEST_F(WebUpdate, OneStreamAndFourStreams) {
   }
 }
 
+// Back from the install step leaves transfers in the scheduler's slots; they must not deliver one
+// file's archive for another when the step comes back.
+TEST_F(WebUpdate, EnteringAndLeavingTheStepStopsItsTransfers) {
+  release_tree one = release_one();
+  publish(one, one);
+  for (int pass = 0; pass < 2; ++pass) {
+    for (int i = 0; i < 4; ++i) {
+      EXPECT_EQ(http.net_check(i + 2, server_name[0], server_path[0] + "All/tiny.txt.zip",
+                               slot_archive_path(i)),
+                0);
+      ASSERT_NE(http.slots[i + 2], nullptr);
+    }
+    if (pass == 0) {
+      leave_web_install();
+    } else {
+      EXPECT_EQ(begin_web_install(), 1);
+    }
+    for (int i = 0; i < 4; ++i) {
+      EXPECT_EQ(http.slots[i + 2], nullptr) << pass;
+      EXPECT_FALSE(path_exists(slot_archive_path(i))) << pass;
+    }
+  }
+}
+
 // Releases made by the release builder from generated source trees, served by both mirrors
 // (mirror A lacking some files), applied to an installation of release 1 that the user changed.
 TEST_F(WebUpdate, BuilderReleasesFromOneToTwo) {
