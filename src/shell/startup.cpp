@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "runtime/command_line.h"
 #include "runtime/shell_services.h"
 #include "runtime/stack_dump.h"
 #include "runtime/thread_layer.h"
@@ -37,6 +38,9 @@ void MACIBM_init(int argc, char** argv) {
     // The current folder stays as it was.
   }
   MACIBM_open_log(folder);
+  // Every option is echoed to the log; the printing options end the program here, before any
+  // thread starts.
+  cmdline.init_unix(argc, argv);
 
   for (int i = 1; i < argc; ++i) {
     const char* eq = std::strchr(argv[i], '=');
