@@ -100,7 +100,7 @@ __attribute__((noinline)) void UTL_dump_stack(FILE* file, stack_frame* start, vo
   int n = 0;
   if (pc) {
     std::fprintf(file, " % 2d) ", n++);
-    print_return_address(file, pc);
+    print_symbol(file, pc);  // the instruction itself, not a return address
   }
   stack_frame* frame = start ? start : static_cast<stack_frame*>(__builtin_frame_address(0));
   // One look at the mappings serves the whole walk.

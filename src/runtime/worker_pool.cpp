@@ -51,7 +51,8 @@ UTL_work_task* UTL_worker_threads::wait_retired_tasks() {
   }
 }
 
-void* UTL_worker_threads::thread_func(void* p) {
+// No null check: it misreads the binding of the forced-unwind object, which is no C++ object.
+__attribute__((no_sanitize("null"))) void* UTL_worker_threads::thread_func(void* p) {
   UTL_worker_threads* pool = static_cast<UTL_worker_threads*>(p);
   for (;;) {
     UTL_work_task* task = static_cast<UTL_work_task*>(UTL_message_queue_read(pool->input, -1));

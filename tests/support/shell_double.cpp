@@ -9,6 +9,7 @@
 
 #include "install/release_builder_display.h"
 #include "runtime/error_report.h"
+#include "runtime/frame_clock.h"
 #include "runtime/shell_records.h"
 #include "runtime/shell_services.h"
 #include "runtime/thread_layer.h"
@@ -139,6 +140,7 @@ std::string log_text() {
 mnw_struct mnw;
 colr_class colr;
 cmnd_class cmnd;
+xtim_class xtim;
 
 void BTN_unfocus_any() { ++unfocus_calls; }
 
