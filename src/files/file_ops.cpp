@@ -219,8 +219,17 @@ int is_sim_link(const std::string& path, std::string* target) {
 
 int calc_file_md5(const std::string& path, std::string& digest) {
   std::string p = path;
-  if (UTL_path_is_resource(p)) p = UTL_resource_get_file(p);
-  else p = full(p);
+  if (UTL_path_is_resource(p)) {
+    p = UTL_resource_get_file(p);
+  } else {
+    // The same misuse check as the mapped reader's, which the digest once went through.
+    if (p.find('\\') != std::string::npos) {
+      __MACIBM_alert(0, "OOPS!", "I got a bad dirchar! I only want '/'!", "The path in question is:",
+                     p, t_exit, kFile, __LINE__);
+      return 20006;
+    }
+    p = full(p);
+  }
   if (p.empty()) return 20006;
   MD5Context ctx;
   MD5Init(&ctx);

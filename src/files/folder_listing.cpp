@@ -10,13 +10,12 @@
 
 #include "files/paths.h"
 #include "platform/file_dialogs.h"
+#include "runtime/shell_records.h"
 #include "runtime/shell_services.h"
 
 namespace {
 
 const char* const kFile = "files/folder_listing.cpp";
-
-command_path_lister command_lister = nullptr;
 
 struct filter_row {
   int type;
@@ -97,8 +96,6 @@ int read_folder(const std::string& folder, bool with_dot_names, std::vector<std:
 
 }  // namespace
 
-void opensave_set_command_lister(command_path_lister lister) { command_lister = lister; }
-
 int opensave_takeit(const std::string& folder, const std::string& name, int type, int& flag) {
   if (name.size() >= 4) {
     std::string ext = name.substr(name.size() - 4);
@@ -126,7 +123,7 @@ int opensave_getitems(const std::string& folder, int type, std::vector<std::stri
   flags.clear();
   if (type == 20) return 0;
   if (type == 21) {
-    if (command_lister) command_lister(folder, names);
+    cmnd.get_cmds_in_path(folder, names);
     std::sort(names.begin(), names.end());
     flags.assign(names.size(), 21);
     for (size_t i = 0; i < names.size(); ++i) {

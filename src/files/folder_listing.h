@@ -24,11 +24,6 @@ int opensave_takeit(const std::string& folder, const std::string& name, int type
 int list_folder_for_tree(const std::string& folder, std::vector<std::string>& names,
                          std::vector<int>& flags);
 
-// The command registry behind type 21 lives in the shell: it installs its look-up here
-// (append the next path component of every command under the prefix, branches ending in '/').
-using command_path_lister = void (*)(const std::string& prefix, std::vector<std::string>& out);
-void opensave_set_command_lister(command_path_lister lister);
-
 // --- Native dialogs
 // Kinds: 0 open a file, 1 save a file, 2 choose a folder. Returns 1 with the chosen path in
 // io_path (a folder without trailing '/', the root as "/"), or 0 with io_path unchanged.

@@ -2,10 +2,11 @@
 
 #include <archive.h>
 #include <archive_entry.h>
-#include <sys/stat.h>
+#include <fcntl.h>
+#include <locale.h>
+#include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <vector>
 
 #include "files/extract_output.h"
@@ -17,10 +18,24 @@ enum { kZipOpenErr = 20001, kZipReadErr = 20002, kZipWriteErr = 20004 };
 
 struct archive_closer {
   archive* a;
-  FILE* f;
+  int fd;
   ~archive_closer() {
     if (a) archive_read_free(a);
-    if (f) std::fclose(f);
+    if (fd >= 0) close(fd);
+  }
+};
+
+// libarchive converts the archive's UTF-16 names to the locale's character set, and the
+// program keeps the "C" locale, where every non-ASCII name would fail. This thread alone is
+// switched to UTF-8 for the call.
+struct utf8_names {
+  locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+  locale_t old = utf8 ? uselocale(utf8) : static_cast<locale_t>(nullptr);
+  ~utf8_names() {
+    if (utf8) {
+      uselocale(old);
+      freelocale(utf8);
+    }
   }
 };
 
@@ -40,17 +55,19 @@ int write_item(archive* a, const std::string& target, std::vector<char>& buf) {
 
 int p7z_to_file(const std::string& archive_path, const std::string& folder, std::string* name,
                 int rename) {
+  utf8_names in_utf8;
   std::string path = archive_path, out = folder;
   set_path_to_full(path);
   set_path_to_full(out);
   const std::string rename_to = rename && name ? *name : std::string();
-  // Opened here, not by libarchive, so that a missing archive reports its errno.
-  FILE* f = std::fopen(path.c_str(), "rbe");
-  if (!f) return errno;
-  archive_closer guard{archive_read_new(), f};
+  // Opened here so that a missing archive reports its errno; the 7z reader seeks (the header
+  // sits at the end), which libarchive offers on a descriptor.
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno;
+  archive_closer guard{archive_read_new(), fd};
   if (!guard.a) return ENOMEM;
   archive_read_support_format_7zip(guard.a);
-  if (archive_read_open_FILE(guard.a, f) != ARCHIVE_OK) return kZipOpenErr;
+  if (archive_read_open_fd(guard.a, fd, 1 << 16) != ARCHIVE_OK) return kZipOpenErr;
   std::vector<char> buf(1 << 20);
   for (;;) {
     archive_entry* e = nullptr;
@@ -59,7 +76,6 @@ int p7z_to_file(const std::string& archive_path, const std::string& folder, std:
     if (rc != ARCHIVE_OK && rc != ARCHIVE_WARN) return kZipReadErr;
     if (archive_entry_filetype(e) == AE_IFDIR) continue;
     const char* item = archive_entry_pathname_utf8(e);
-    if (!item) item = archive_entry_pathname(e);
     std::string relative = item ? item : "";
     if (!archive_name_is_safe(relative)) return kZipReadErr;
     std::string target = out + (rename_to.empty() ? relative : rename_to);
