@@ -5,6 +5,7 @@
 
 #include "net/tcp_socket.h"
 #include "platform/threads.h"
+#include "runtime/constants.h"
 #include "runtime/shell_services.h"
 
 http_class http;
@@ -14,8 +15,6 @@ namespace {
 // Error codes of the program's error table.
 constexpr int err_no_connection = 20009;
 constexpr int err_server_not_found = 20011;
-// The product version text whose last four characters name this installer to servers.
-const char* const product_version = "Skyrill 9.10r1";
 
 constexpr long chunk_size = 65536;
 // One receive buffer for every transfer: all of them run on the main thread.
@@ -425,7 +424,8 @@ int http_class::net_check(int slot, std::string server, std::string path,
                      path, t_exit, "RIzirud/OOPS_cpp/http", 248);
       return 0;
     }
-    std::string version = product_version;
+    // Servers see the installer by the last four characters of the product version.
+    const std::string& version = build_name[0];
     std::map<std::string, std::string> request_headers;
     request_headers["Host"] = server;
     request_headers["User-agent"] =
