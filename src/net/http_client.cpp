@@ -155,85 +155,110 @@ void down_class::fail(const std::string& why) {
   close_file();
 }
 
+// One pass. The transfer moves
+//   connecting -> sending -> awaiting_headers -> receiving_body -> complete
+// and from any of the first four to failed; unreachable transfers never move. The socket
+// transitions are made here, the ones that depend on received bytes in received().
 void down_class::DoProcessing() {
   switch (state) {
     case phase::unreachable:
     case phase::complete:
     case phase::failed:
       return;
-    case phase::connecting: {
-      int s = socket->GetStatus();
-      if (s == PCSBSocket::state_connecting) return;
-      if (s != PCSBSocket::state_connected) {
-        fail("could not connect");
-        return;
+
+    case phase::connecting:
+      switch (socket->GetStatus()) {
+        case PCSBSocket::state_connecting:
+          return;
+        case PCSBSocket::state_connected:
+          state = phase::sending;
+          break;
+        default:
+          fail("could not connect");
+          return;
       }
-      state = phase::sending;
-      exchange();
-      return;
-    }
+      [[fallthrough]];
+
     case phase::sending:
     case phase::awaiting_headers:
-    case phase::receiving_body:
-      exchange();
-      return;
-  }
-}
+    case phase::receiving_body: {
+      if (!outgoing.empty()) {
+        long sent = socket->http_WriteData(outgoing.data(), static_cast<long>(outgoing.size()));
+        if (sent < 0) {
+          fail("connection lost while sending the request");
+          return;
+        }
+        outgoing.erase(outgoing.begin(), outgoing.begin() + sent);
+      }
+      if (state == phase::sending && outgoing.empty()) state = phase::awaiting_headers;
 
-// One send and one receive on a connected socket, then whatever the received bytes complete.
-void down_class::exchange() {
-  if (!outgoing.empty()) {
-    long sent = socket->http_WriteData(outgoing.data(), static_cast<long>(outgoing.size()));
-    if (sent < 0) {
-      fail("connection lost while sending the request");
+      long got = socket->ReadData(readChunk, chunk_size);
+      if (got < 0) {
+        fail("connection lost");
+      } else if (got > 0) {
+        received(readChunk, static_cast<size_t>(got));
+      } else if (socket->ReceivedRelease()) {
+        // Without this a server that hangs up early would only be noticed by the idle rule.
+        fail(state == phase::receiving_body ? "connection closed before the announced length"
+                                            : "connection closed before the response headers");
+      }
       return;
     }
-    outgoing.erase(outgoing.begin(), outgoing.begin() + sent);
   }
-  if (state == phase::sending && outgoing.empty()) state = phase::awaiting_headers;
-
-  long got = socket->ReadData(readChunk, chunk_size);
-  if (got < 0) {
-    fail("connection lost");
-    return;
-  }
-  if (got == 0) {
-    // Without this check a server that hangs up early would only be noticed by the idle rule.
-    if (socket->ReceivedRelease())
-      fail(state == phase::receiving_body ? "connection closed before the announced length"
-                                          : "connection closed before the response headers");
-    return;
-  }
-
-  received(readChunk, static_cast<size_t>(got));
 }
 
 void down_class::received(const char* data, size_t size) {
-  if (state == phase::receiving_body) {
-    take_body(data, size);
-    return;
+  std::vector<char> early;  // body bytes that arrived behind the header block
+  if (state == phase::sending || state == phase::awaiting_headers) {
+    incoming.insert(incoming.end(), data, data + size);
+    std::string problem;
+    if (!parse_header_block(&problem)) {
+      if (!problem.empty()) fail(problem);
+      return;
+    }
+    headers_done = true;
+    problem = body_problem();
+    if (!problem.empty()) {
+      fail(problem);
+      return;
+    }
+    // Every final response opens the file, so an error page lands there too.
+    if (!local_path.empty()) {
+      file = fopen(local_path.c_str(), "wbe");
+      if (!file) {
+        error = errno;
+        fail("could not create the local file");
+        return;
+      }
+    }
+    state = phase::receiving_body;
+    early.swap(incoming);
+    data = early.data();
+    size = early.size();
   }
-  if (state != phase::sending && state != phase::awaiting_headers) return;
-  incoming.insert(incoming.end(), data, data + size);
-  if (!parse_header_block()) {
-    if (state != phase::failed && header_bytes + incoming.size() > http_header_limit)
-      fail("response header block larger than 64 KB");
-    return;
-  }
-  take_final_headers();
   if (state != phase::receiving_body) return;
-  std::vector<char> early;
-  early.swap(incoming);
-  take_body(early.data(), early.size());
+
+  last_activity = now_seconds();
+  if (!store_body(data, size)) {
+    fail("could not write the local file");
+    return;
+  }
+  // A longer body than announced is stored in full, so the success rule's length check fails it.
+  int64_t have = file ? bytes_written : static_cast<int64_t>(incoming.size());
+  if (have >= content_length) {
+    socket->Disconnect();
+    close_file();
+    state = phase::complete;
+  }
 }
 
-// Consumes complete header lines from `incoming`. Returns true once the final block (status
-// 200 or more) has ended; interim 1xx blocks are skipped and parsing goes on with the bytes
-// behind them at once.
-bool down_class::parse_header_block() {
+// Consumes complete header lines from `incoming`. True once the final block (status 200 or
+// more) has ended; interim 1xx blocks are skipped and the bytes behind them parsed at once.
+// False while more is needed, or with *problem set when the block is unacceptable.
+bool down_class::parse_header_block(std::string* problem) {
   size_t pos = 0;
   bool final_block = false;
-  while (incoming.size() - pos >= 2) {
+  while (!final_block && problem->empty() && incoming.size() - pos >= 2) {
     const char* begin = incoming.data() + pos;
     const char* end = incoming.data() + incoming.size();
     const char* crlf = nullptr;
@@ -246,19 +271,12 @@ bool down_class::parse_header_block() {
     std::string line(begin, crlf);
     pos += line.size() + 2;
     header_bytes += line.size() + 2;
-    if (header_bytes > http_header_limit) {
-      fail("response header block larger than 64 KB");
-      break;
-    }
 
-    if (line.empty()) {
-      if (status_code >= 200) {
-        final_block = true;
-        break;
-      }
-      continue;
-    }
-    if (line.compare(0, 5, "HTTP/") == 0 && line.size() >= 14) {
+    if (header_bytes > http_header_limit) {
+      *problem = "response header block larger than 64 KB";
+    } else if (line.empty()) {
+      final_block = status_code >= 200;
+    } else if (line.compare(0, 5, "HTTP/") == 0 && line.size() >= 14) {
       const char* d = line.c_str() + 9;
       bool digits = d[0] >= '0' && d[0] <= '9' && d[1] >= '0' && d[1] <= '9' && d[2] >= '0' &&
                     d[2] <= '9';
@@ -266,78 +284,49 @@ bool down_class::parse_header_block() {
       status_text = line.substr(13);
       // Headers of an interim block say nothing about the final response.
       headers.clear();
-      continue;
-    }
-    size_t colon = line.find(':');
-    if (colon == std::string::npos || colon == 0) continue;
-    std::string name = line.substr(0, colon);
-    if (name.find_first_of(" \t") != std::string::npos) continue;
-    std::string value = trim_blanks(line.substr(colon + 1));
-    auto known = headers.find(name);
-    if (known == headers.end()) {
-      headers.emplace(name, value);
-    } else if (known->second != value && headers.find("Content-Length") == known) {
-      // Two lengths leave no way to tell where the body ends.
-      fail("conflicting Content-Length headers");
-      break;
+    } else {
+      size_t colon = line.find(':');
+      if (colon == std::string::npos || colon == 0) continue;
+      std::string name = line.substr(0, colon);
+      if (name.find_first_of(" \t") != std::string::npos) continue;
+      std::string value = trim_blanks(line.substr(colon + 1));
+      auto known = headers.find(name);
+      if (known == headers.end())
+        headers.emplace(name, value);
+      else if (known->second != value && headers.find("Content-Length") == known)
+        *problem = "conflicting Content-Length headers";  // no way to tell where the body ends
     }
   }
   incoming.erase(incoming.begin(), incoming.begin() + pos);
-  return final_block && state != phase::failed;
+  if (problem->empty() && !final_block && header_bytes + incoming.size() > http_header_limit)
+    *problem = "response header block larger than 64 KB";
+  return final_block && problem->empty();
 }
 
-// The final header block has ended: decide whether the body can be taken, and open the file.
-void down_class::take_final_headers() {
-  headers_done = true;
+// Why the final response's body cannot be taken as the file ("" when it can); sets
+// content_length.
+std::string down_class::body_problem() {
   auto coding = headers.find("Transfer-Encoding");
-  if (coding != headers.end()) {
-    fail("unsupported Transfer-Encoding: " + coding->second);
-    return;
-  }
+  if (coding != headers.end()) return "unsupported Transfer-Encoding: " + coding->second;
   auto length = headers.find("Content-Length");
-  if (length == headers.end()) {
-    fail("response without Content-Length");
-    return;
-  }
+  if (length == headers.end()) return "response without Content-Length";
   content_length = parse_length(length->second);
-  if (content_length < 0) {
-    fail("unreadable Content-Length: " + length->second);
-    return;
-  }
-  state = phase::receiving_body;
-  if (!local_path.empty()) {
-    file = fopen(local_path.c_str(), "wbe");
-    if (!file) {
-      error = errno;
-      fail("could not create the local file");
-      return;
-    }
-  }
-  take_body(nullptr, 0);
+  if (content_length < 0) return "unreadable Content-Length: " + length->second;
+  return "";
 }
 
 // Body bytes go straight to the file; without a file they wait in `incoming`, uncounted.
-void down_class::take_body(const char* data, size_t size) {
-  last_activity = now_seconds();
-  if (file) {
-    if (size > 0) {
-      size_t put = fwrite(data, 1, size, file);
-      bytes_written += static_cast<int64_t>(put);
-      if (put < size) {
-        error = errno ? errno : EIO;
-        fail("could not write the local file");
-        return;
-      }
-    }
-  } else {
+bool down_class::store_body(const char* data, size_t size) {
+  if (!file) {
     incoming.insert(incoming.end(), data, data + size);
+    return true;
   }
-  // A longer body than announced is counted in full, so the length check below fails it.
-  if (bytes_written + (file ? 0 : static_cast<int64_t>(incoming.size())) >= content_length) {
-    socket->Disconnect();
-    state = phase::complete;
-    close_file();
-  }
+  if (size == 0) return true;
+  size_t put = fwrite(data, 1, size, file);
+  bytes_written += static_cast<int64_t>(put);
+  if (put == size) return true;
+  error = errno ? errno : EIO;
+  return false;
 }
 
 bool down_class::finished() const {

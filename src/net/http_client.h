@@ -74,10 +74,9 @@ class down_class {
   std::string server_name, remote_path, local_file_name;
 
  private:
-  void exchange();
-  bool parse_header_block();
-  void take_final_headers();
-  void take_body(const char* data, size_t size);
+  bool parse_header_block(std::string* problem);
+  std::string body_problem();
+  bool store_body(const char* data, size_t size);
   void fail(const std::string& why);
   void close_file();
   size_t header_bytes = 0;  // header text consumed so far, for the size cap

@@ -134,6 +134,8 @@ TEST_F(HttpClient, ControlCharactersAreNeverSent) {
 
 TEST_F(HttpClient, ResponseTable) {
   const std::string big_header(70000, 'a');
+  std::string many_lines;
+  for (int i = 0; i < 3000; ++i) many_lines += "X-Line-" + std::to_string(i) + ": 0123456789abcdef\r\n";
   struct row {
     const char* name;
     std::vector<peer_action> script;
@@ -205,6 +207,10 @@ TEST_F(HttpClient, ResponseTable) {
       {"header block over 64 KB",
        {peer::send("HTTP/1.1 200 OK\r\nX-Big: " + big_header + "\r\n\r\n"), peer::hold()}, 2,
        nullptr, "larger than 64 KB"},
+      {"many header lines over 64 KB",
+       {peer::send("HTTP/1.1 200 OK\r\n" + many_lines + "Content-Length: 2\r\n\r\nok"),
+        peer::hold()},
+       2, nullptr, "larger than 64 KB"},
       {"500", {peer::send("HTTP/1.1 500 Internal Server Error\r\nContent-Length: 1\r\n\r\nx")}, 2,
        "x", "   response   =Internal Server Error (#500)\n\n"},
       {"redirect is not followed",
@@ -286,7 +292,8 @@ TEST_F(HttpClient, ProgressRestartsTheIdleClock) {
 }
 
 TEST_F(HttpClient, PercentDone) {
-  raw_peer peer({peer::send("HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nhello"), peer::hold()});
+  raw_peer peer({peer::pause(100), peer::send("HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nhello"),
+                 peer::hold()});
   use_proxy(peer);
   std::string local = tree.path() + "half.bin";
   EXPECT_EQ(http.percent_done(4), 0);
@@ -297,6 +304,19 @@ TEST_F(HttpClient, PercentDone) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   EXPECT_EQ(http.percent_done(4), 50);
+
+  // Lengths beyond 32 bits are read whole.
+  raw_peer huge({peer::send("HTTP/1.1 200 OK\r\nContent-Length: 5000000000\r\n\r\nhello"),
+                 peer::hold()});
+  use_proxy(huge);
+  http.cancel(4);
+  for (int i = 0; i < 5000 && (!http.slots[4] || http.slots[4]->bytes_written < 5); ++i) {
+    ASSERT_EQ(http.net_check(4, "s.test", "/huge", local), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  ASSERT_NE(http.slots[4], nullptr);
+  EXPECT_EQ(http.slots[4]->content_length, 5000000000LL);
+  EXPECT_EQ(http.percent_done(4), 0);
 }
 
 // --- Failures before any response ------------------------------------------------------------
