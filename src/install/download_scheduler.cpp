@@ -17,7 +17,7 @@
 #include "files/zip_archive.h"
 #include "install/file_decisions.h"
 #include "install/folder_cleanup.h"
-#include "install/install_clock.h"
+#include "runtime/frame_clock.h"
 #include "install/install_model.h"
 #include "install/installation_scan.h"
 #include "install/installer_state.h"
@@ -134,7 +134,7 @@ int move_into_place(const std::string& staged, const std::string& destination) {
 }
 
 void adjust_streams(int slot) {
-  float now = install_clock_seconds();
+  float now = xtim.elapsed;
   float elapsed = now - next.start_time;
   float rate = (next.kb_done + next.kb_partial) / (elapsed > 1 ? elapsed : 1);
   int wanted = effective_stream_count();

@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "install/install_clock.h"
+#include "runtime/frame_clock.h"
 #include "install/install_model.h"
 #include "install/installer_state.h"
 #include "install/wizard_globals.h"
@@ -86,7 +86,8 @@ std::string real_folder(const std::string& folder) {
   return s;
 }
 
-double process_seconds() { return install_clock_seconds(); }
+// The process time in seconds, from the first use of the microsecond clock.
+double process_seconds() { return xtim_class::microsecs() / 1000000.0; }
 
 bool is_folder(const std::string& path) {
   struct stat st;

@@ -2,8 +2,10 @@
 
 #include <cstring>
 
+#include "files/preferences.h"
 #include "install/install_model.h"
-#include "install/install_clock.h"
+#include "net/http_client.h"
+#include "runtime/frame_clock.h"
 
 stg_struct stg;
 next_struct next;
@@ -47,10 +49,21 @@ void reset_download_slots() {
     next.slot_ready[i] = i < 2;
     next.slot_file[i] = 0;
   }
-  next.start_time = install_clock_seconds();
+  next.start_time = xtim.elapsed;
   next.kb_partial = 0;
   next.kb_done = 0;
   next.kb_installed = 0;
+}
+
+void bind_installer_preferences() {
+  pref_installer_fields fields;
+  fields.stream_count = &stg.stream_count;
+  fields.log_actions = &stg.log_actions;
+  fields.get_beta = &stg.get_beta;
+  fields.proxy_host = &http.proxy_host;
+  fields.proxy_port_text = &http.proxy_port_text;
+  fields.proxy_port = &http.proxy_port;
+  pref_bind_installer_fields(fields);
 }
 
 int effective_stream_count() {

@@ -70,6 +70,11 @@ void reset_installer_state();
 // file 0, slots 2 and 3 off, the sums 0, `all_done` 0 and `start_time` the frame clock's now.
 void reset_download_slots();
 
+// Hands the preference code the fields of the installer preference file: the stream count, the
+// action log and the beta line of stg, and the HTTP client's proxy settings. Start-up calls it
+// once, before the file is read.
+void bind_installer_preferences();
+
 // The stream count as the scheduler uses it: a value outside 0..4 (from a hand-edited preference
 // file or "--pref:") counts as automatic.
 int effective_stream_count();

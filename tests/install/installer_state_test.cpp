@@ -3,7 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
+#include "files/preferences.h"
 #include "model_fixture.h"
+#include "net/http_client.h"
+#include "support/temp_tree.h"
 
 namespace {
 
@@ -64,6 +69,34 @@ TEST(InstallerState, CellIndexAliasesLongitudeThenLatitude) {
   EXPECT_EQ(sector_index(13, 6), 121);
   (&stg.sector_want[0][0])[121] = 1;
   EXPECT_EQ(stg.sector_want[6][13], 1);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(InstallerState, PreferenceFileCarriesTheEngineSettings) {
+  temp_tree config;
+  setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
+  bind_installer_preferences();
+  stg.stream_count = 3;
+  stg.log_actions = 1;
+  stg.get_beta = 1;
+  http.proxy_host = "proxy.example";
+  http.proxy_port = 3128;
+  pref.IO_set(11, 1);
+  ASSERT_TRUE(path_exists(installer_pref_path())) << installer_pref_path();
+  stg.stream_count = 0;
+  stg.log_actions = 0;
+  stg.get_beta = 0;
+  http.proxy_host.clear();
+  http.proxy_port = 0;
+  pref.IO_set(11, 0);
+  EXPECT_EQ(stg.stream_count, 3);
+  EXPECT_EQ(stg.log_actions, 1);
+  EXPECT_EQ(stg.get_beta, 1);
+  EXPECT_EQ(http.proxy_host, "proxy.example");
+  EXPECT_EQ(http.proxy_port, 3128);
 }
 
 }  // namespace

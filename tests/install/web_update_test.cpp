@@ -19,9 +19,11 @@
 #include "model_fixture.h"
 #include "net/http_client.h"
 #include "platform/threads.h"
+#include "runtime/frame_clock.h"
 #include "support/modified_file_question_double.h"
 #include "support/nginx_server.h"
 #include "support/process.h"
+#include "support/release_fixture.h"
 #include "support/shell_double.h"
 #include "support/temp_tree.h"
 #include "web_mirror_fixture.h"
@@ -115,6 +117,7 @@ class WebUpdate : public ::testing::Test {
     int64_t start = platform_microseconds();
     int result = 0;
     while ((result = grab_files()) == 0) {
+      xtim.xtim_update();
       if (platform_microseconds() - start > limit_seconds * 1e6) {
         ADD_FAILURE() << "the update did not end";
         break;
@@ -286,6 +289,109 @@ TEST_F(WebUpdate, OneStreamAndFourStreams) {
     for (int i = 0; i < 4; ++i) active += next.slot_active[i];
     EXPECT_EQ(active, streams) << streams;
     expect_installed();
+  }
+}
+
+// Back from the install step leaves transfers in the scheduler's slots; they must not deliver one
+// file's archive for another when the step comes back.
+TEST_F(WebUpdate, EnteringAndLeavingTheStepStopsItsTransfers) {
+  release_tree one = release_one();
+  publish(one, one);
+  for (int pass = 0; pass < 2; ++pass) {
+    for (int i = 0; i < 4; ++i) {
+      EXPECT_EQ(http.net_check(i + 2, server_name[0], server_path[0] + "All/tiny.txt.zip",
+                               slot_archive_path(i)),
+                0);
+      ASSERT_NE(http.slots[i + 2], nullptr);
+    }
+    if (pass == 0) {
+      leave_web_install();
+    } else {
+      EXPECT_EQ(begin_web_install(), 1);
+    }
+    for (int i = 0; i < 4; ++i) {
+      EXPECT_EQ(http.slots[i + 2], nullptr) << pass;
+      EXPECT_FALSE(path_exists(slot_archive_path(i))) << pass;
+    }
+  }
+}
+
+// Releases made by the release builder from generated source trees, served by both mirrors
+// (mirror A lacking some files), applied to an installation of release 1 that the user changed.
+TEST_F(WebUpdate, BuilderReleasesFromOneToTwo) {
+  temp_tree t;
+  write_release_source(t.path() + "src1/", sample_release_files(1));
+  release_build r1 = run_release_builder(t.path() + "src1/", t.path() + "masters1/", "", release_older);
+  ASSERT_EQ(r1.exit_code, 0) << r1.output;
+  std::vector<release_source_file> files2 = sample_release_files(2);
+  for (release_source_file& f : files2)
+    if (f.path == "Linux/skyrill") f.content = "#!/bin/sh\necho skyrill two\n";
+  write_release_source(t.path() + "src2/", files2);
+  release_build r2 = run_release_builder(t.path() + "src2/", t.path() + "masters2/",
+                                         r1.directory_file, release_current);
+  ASSERT_EQ(r2.exit_code, 0) << r2.output;
+  for (int m = 0; m < 2; ++m) {
+    server_path[m] = "/" + name + "/" + release_name + "/";
+    publish_web_mirror(r2.masters, nginx_root(nginx_hosts[1 + m]) + name + "/" + release_name + "/");
+  }
+  std::string mirror_a = nginx_root(nginx_hosts[1]) + name + "/" + release_name + "/";
+  unlink((mirror_a + "All/Weapons/new rocket.wpn.zip").c_str());
+  unlink((mirror_a + "Linux/skyrill.zip").c_str());
+
+  // The installation of release 1: every file for Linux, as the builder's source had it.
+  for (const release_source_file& f : sample_release_files(1)) {
+    if (f.path.compare(0, 4, "All/") != 0 && f.path.compare(0, 6, "Linux/") != 0) continue;
+    std::string local = dest_dir_path + f.path.substr(f.path.find('/') + 1);
+    make_folders(local.substr(0, local.rfind('/') + 1));
+    write_whole_file(local, f.content);
+    chmod(local.c_str(), f.mode);
+  }
+  write_whole_file(dest_dir_path + "Instructions/readme.txt", "my notes\n");
+  unlink((dest_dir_path + "Airfoils/naca 2412.afl").c_str());
+  write_whole_file(dest_dir_path + "Resources/stray.txt", "mine\n");
+  question_double::script_by_path({{"Instructions/readme.txt", answer_replace}}, answer_cancel);
+
+  EXPECT_EQ(run_update(), 1);
+  EXPECT_EQ(stg.install_problem, 0);
+  EXPECT_EQ(question_double::asked().size(), 1u);
+  EXPECT_EQ(read_whole_file(dest_dir_path + "Resources/stray.txt"), "mine\n");
+  EXPECT_FALSE(path_exists(dest_dir_path + "Resources/retired.txt"));
+  struct stat st;
+  ASSERT_EQ(stat((dest_dir_path + "skyrill").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0755u);
+  EXPECT_EQ(read_whole_file(dest_dir_path + "skyrill"), "#!/bin/sh\necho skyrill two\n");
+  expect_no_temporary_archive();
+
+  // Every wanted file of release 2's directory is installed with its signature.
+  reset_model();
+  stg.download_os = 3;
+  ASSERT_EQ(read_directory(r2.directory_file, ""), 3);
+  int checked = 0;
+  for (size_t h = 0; h < sim_info.size(); ++h) {
+    const file_version_struct& v = sim_info[h].back();
+    if (!want_this_f(static_cast<int>(h), static_cast<int>(sim_info[h].size() - 1))) continue;
+    std::string local = local_path_of(v);
+    if (v.sig_want == "GONE") {
+      EXPECT_FALSE(path_exists(local)) << v.path;
+    } else {
+      EXPECT_EQ(md5sum_of(local), v.sig_want) << v.path;
+    }
+    ++checked;
+  }
+  EXPECT_GE(checked, 10);
+
+  // Cross-check of the builder against zip and md5sum: each archive unpacks to the bytes the
+  // directory signs, which are the source file's, and the size is whole KB of it.
+  for (const file_history_struct& h : sim_info) {
+    const file_version_struct& v = h.back();
+    if (v.sig_want == "GONE") continue;
+    std::string archive = nginx_root(nginx_hosts[2]) + name + "/" + release_name + "/" + v.path;
+    auto unzipped = run_process({"unzip", "-p", archive + ".zip"});
+    ASSERT_EQ(unzipped.exit_code, 0) << v.path;
+    EXPECT_EQ(md5_of_text(unzipped.out), v.sig_want) << v.path;
+    EXPECT_EQ(md5sum_of(t.path() + "src2/" + v.path), v.sig_want) << v.path;
+    EXPECT_EQ(static_cast<int64_t>(v.unz_size), static_cast<int64_t>(unzipped.out.size() / 1000))
+        << v.path;
   }
 }
 
