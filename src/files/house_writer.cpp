@@ -80,6 +80,10 @@ void house_ofstream::close() {
   std::ofstream::close();
   ok = ok && !fail();
   if (!partial_.empty()) {
+    // The new file takes the old one's permissions: a user who made the file private keeps it so.
+    struct stat st;
+    if (ok && stat(final_.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+      chmod(partial_.c_str(), st.st_mode & 07777);
     if (ok && (!sync_file(partial_) || rename(partial_.c_str(), final_.c_str()) != 0)) ok = false;
     if (!ok) unlink(partial_.c_str());
   }

@@ -65,7 +65,8 @@ const char* xmap_class::retry(const std::string& path) {
   else set_path_to_full(p);
   if (p.empty()) return nullptr;
 
-  int fd = open(p.c_str(), O_RDONLY | O_CLOEXEC);
+  // O_NONBLOCK: opening a FIFO found in a scanned folder must not wait for a writer.
+  int fd = open(p.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return nullptr;
   struct stat st;
   if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {

@@ -160,8 +160,15 @@ TEST(HouseWriter, FailedWriteKeepsTheOldFile) {
   EXPECT_EQ(read_whole_file(p), "I\n9002 version\n_stream_count 4\n");
 }
 
-TEST(HouseWriter, LinkToAFileStaysALink) {
+TEST(HouseWriter, ReplacementKeepsLinkAndPermissions) {
   temp_tree t;
+  const std::string priv = t.write("private.prf", "old");
+  chmod(priv.c_str(), 0600);
+  written(priv, xmap_text, 9002, "no-copyright-string", "k v\n");
+  struct stat pst;
+  ASSERT_EQ(stat(priv.c_str(), &pst), 0);
+  EXPECT_EQ(pst.st_mode & 0777, 0600u);
+
   const std::string target = t.write("dotfiles/p.prf", "old");
   const std::string link = t.path() + "p.prf";
   ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/folders.h"
@@ -112,6 +113,13 @@ TEST(MappedFile, EmptyMissingAndFolder) {
   make_folders(t.path() + "folder/");
   xmap_class folder(t.path() + "folder");
   EXPECT_FALSE(folder.mapped());
+
+  // A FIFO has no bytes to map and must not block the reader waiting for a writer.
+  const std::string fifo = t.path() + "fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  xmap_class pipe_view(fifo);
+  EXPECT_TRUE(pipe_view.mapped());
+  EXPECT_EQ(pipe_view.size(), 0);
 
   xmap_class unmapped;
   EXPECT_FALSE(unmapped.mapped());

@@ -129,3 +129,29 @@ TEST(CommandLine, PrintingOptionsEndTheProgram) {
     EXPECT_EQ(p.out, r.out) << shown;
   }
 }
+
+// The installer itself: its start-up fills the map right after the log opens, and the printing
+// options end it before the thread layer starts. The program runs from a copy in a private
+// folder, so its log lands there.
+TEST(CommandLine, InstallerPrintsVersionAndHelp) {
+  temp_tree tree;
+  const std::string program = tree.path() + "skyrill-installer";
+  ASSERT_EQ(run_process({"cp", INSTALLER_PROGRAM, program}).exit_code, 0);
+  const std::string log = tree.path() + "Skyrill Installer Log.txt";
+  const std::string usage = read_whole_file(SKY_SOURCE_DIR "/tests/runtime/golden/usage.txt");
+
+  struct row {
+    const char* option;
+    std::string out;
+  } rows[] = {{"--version", "Skyrill Web Updater 2.04r1\n"}, {"-h", usage}, {"--help", usage}};
+  for (const row& r : rows) {
+    process_result p = run_process({program, "--lang=en", r.option}, "", {}, tree.path());
+    EXPECT_EQ(p.exit_code, 0) << r.option << "\n" << p.err;
+    EXPECT_EQ(p.out, r.out) << r.option;
+    const std::string text = read_whole_file(log);
+    EXPECT_NE(text.find("     '--lang'='en'\n     '" + std::string(r.option) + "'\n"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("CPU count"), std::string::npos) << r.option;
+  }
+}
