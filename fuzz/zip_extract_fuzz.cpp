@@ -58,6 +58,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   scratch = std::string(real) + "/";
   box = scratch + "box/";
   mkdir(box.c_str(), 0755);
+  std::atexit([] { nftw(scratch.c_str(), remove_entry, 16, FTW_DEPTH | FTW_PHYS); });
   return 0;
 }
 

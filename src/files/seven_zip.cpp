@@ -68,7 +68,7 @@ int p7z_to_file(const std::string& archive_path, const std::string& folder, std:
   if (!guard.a) return ENOMEM;
   archive_read_support_format_7zip(guard.a);
   if (archive_read_open_fd(guard.a, fd, 1 << 16) != ARCHIVE_OK) return kZipOpenErr;
-  std::vector<char> buf(1 << 20);
+  std::vector<char> buf(1 << 16);  // small enough to stay in cache between decode and write
   for (;;) {
     archive_entry* e = nullptr;
     int rc = archive_read_next_header(guard.a, &e);

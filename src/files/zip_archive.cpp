@@ -20,7 +20,9 @@
 namespace {
 
 const char* const kFile = "files/zip_archive.cpp";
-const size_t kChunk = 1 << 20;        // streaming buffer: memory stays bounded per entry
+// Streaming buffer: bounded memory per entry, and small enough to stay in cache between the
+// inflate that fills it and the write that copies it out (a 1 MiB one ran 40% slower).
+const size_t kChunk = 1 << 16;
 const size_t kMaxLinkText = 4096;     // PATH_MAX: a longer link text is no link we can make
 const size_t kSideEntryKeep = 26 + 12 * 32767 + 64;  // header and every possible descriptor
 
