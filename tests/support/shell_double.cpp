@@ -7,7 +7,11 @@
 #include <sstream>
 #include <thread>
 
+#include "runtime/error_report.h"
+#include "runtime/frame_clock.h"
+#include "runtime/shell_records.h"
 #include "runtime/shell_services.h"
+#include "runtime/thread_layer.h"
 
 std::ofstream xer;
 int app_done = 0;
@@ -19,6 +23,7 @@ std::mutex lock;
 std::vector<recorded_alert> alert_log;
 std::vector<int> finish_log;
 std::vector<std::string> url_log;
+int unfocus_calls = 0;
 std::string log_path;
 const std::thread::id main_id = std::this_thread::get_id();
 
@@ -32,7 +37,6 @@ struct opener {
 
 void __MACIBM_alert(int screen, std::string l1, std::string l2, std::string l3, std::string l4,
                     int type, const char* file, int line) {
-  std::lock_guard<std::mutex> g(lock);
   recorded_alert a;
   a.screen = screen;
   a.lines[0] = l1;
@@ -43,7 +47,14 @@ void __MACIBM_alert(int screen, std::string l1, std::string l2, std::string l3, 
   a.file = file ? file : "";
   a.line = line;
   a.on_main_thread = std::this_thread::get_id() == main_id;
-  alert_log.push_back(a);
+  {
+    std::lock_guard<std::mutex> g(lock);
+    alert_log.push_back(a);
+  }
+  // Off the main thread the real alert posts the report to the main thread, and a fatal one
+  // ends the calling thread there; tests of the thread layer rely on the same routing.
+  if (THREAD_is_inited() && !THREAD_is_main_thread())
+    THREAD_send_exception(exce_class(l1, l2, l3, l4, file, line, type));
 }
 
 void MACIBM_finishup(int save) {
@@ -77,6 +88,7 @@ void reset() {
   finish_log.clear();
   url_log.clear();
   app_done = 0;
+  unfocus_calls = 0;
 }
 std::string reopen_log() {
   if (xer.is_open()) xer.close();
@@ -97,3 +109,13 @@ std::string log_text() {
   return s.str();
 }
 }  // namespace shell_double
+
+// The shell's shared records, as the lower layers see them.
+mnw_struct mnw;
+colr_class colr;
+cmnd_class cmnd;
+xtim_class xtim;
+
+void BTN_unfocus_any() { ++unfocus_calls; }
+
+int shell_double::unfocus_count() { return unfocus_calls; }

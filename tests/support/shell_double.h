@@ -1,6 +1,8 @@
 // A stand-in for the shell in unit tests of the lower layers: alerts and finish calls are
 // recorded instead of shown, translation is the identity, and the log goes to a file of the
-// test's own choosing (a temporary file by default).
+// test's own choosing (a temporary file by default). Like the real alert, one raised off the
+// main thread while the thread layer runs is also posted to the main thread, and a fatal one
+// ends the calling thread.
 #pragma once
 
 #include <string>
@@ -26,4 +28,6 @@ void reset();
 // Reopens xer on a fresh file and returns its path; log_text() reads what was written so far.
 std::string reopen_log();
 std::string log_text();
+// How many times BTN_unfocus_any was called since the last reset.
+int unfocus_count();
 }  // namespace shell_double

@@ -1,0 +1,91 @@
+// The shell's records that the runtime reads and writes: the window-and-input record `mnw`,
+// the colour palette `colr` and the command registry `cmnd`, with the one widget call the frame
+// clock makes. Declared here so that code below the shell can use them without including the
+// shell's headers; the shell defines the objects (and unit tests link a double that does).
+// Main thread only; no lock.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The window-and-input record: the fields the lower layers touch.
+struct mnw_struct {
+  // Display preferences, exchanged with the preference file.
+  int aa_level_wanted;      // requested anti-aliasing level
+  int second_monitor;       // second-monitor-in-use flag
+  int set_res;              // set-resolution setting
+  int req_width;            // requested screen width (800 at start-up)
+  int req_height;           // requested screen height (600 at start-up)
+  int req_depth;            // requested colour depth in bits (32 at start-up)
+  int language;             // interface language index
+  int key_list;             // key-list setting
+  int display_prefs_found;  // display preferences were read
+
+  void* windows[2];  // the application window; [1] only in two-window mode
+
+  int topwi;        // current screen id: -1 before the first, 0 the main screen, else 1, 2, 992-999
+  int two_windows;  // two-window mode; never set in this program
+  int profile_chart;  // turns on the frame profiler's log lines; 0 in this program
+
+  float origin_x, origin_y;  // the current screen's lower-left corner, in screen units
+  float screen_w, screen_h;  // the current screen's size, in screen units
+  int draw_w, draw_h;        // drawable size in pixels
+  int depth;                 // display depth, bits per pixel
+  int tex_res;               // texture resolution level: 0-4 reduce to 1/32-1/2, else full; 5 at start-up
+  float centre_x, centre_y;          // layout centre
+  float side_margin, extra_height;   // design-area offsets
+  float ortho_l, ortho_b, ortho_r, ortho_t;  // orthographic bounds
+  float unit_factor;         // first pixel scale
+  float pix_per_unit;        // pixels per screen unit
+
+  float mouse_x, mouse_y;  // in screen units, relative to the current screen's origin
+  int mouse_down;          // the button went down this frame
+  int mouse_up;            // the button went up this frame
+  int mouse_held;          // the button is down
+  int mouse_long;          // held, and more than 0.25 s since the press
+  int mouse_double;        // pressed this frame within 0.25 s of the previous press
+  int mouse_quick;         // released this frame within 0.25 s of the press
+  float press_time;        // frame-clock time of the last press
+  float activity_time;     // frame-clock time of the last press or movement
+};
+
+extern mnw_struct mnw;
+
+// The colour palette: every drawing call names its colour by an entry number (0 to 105).
+class colr_class {
+ public:
+  enum { entry_count = 106 };
+  // Zeroes everything and sets the default palette.
+  colr_class();
+  void assign(int number, float red, float green, float blue);
+
+  float rgb[entry_count][3];
+  float pulse;  // the brightness of the pulsing entries 79 to 84, written by the frame clock
+};
+
+extern colr_class colr;
+
+// The registry of named commands, found by "/"-separated paths. Number 0 is the built-in
+// command "sim/-none-/-none-", which also stands for no command.
+class cmnd_class {
+ public:
+  cmnd_class();
+  // Appends a command of type 2 and returns its number.
+  int add_cmd(const std::string& path, const std::string& description);
+  // Empties out, then appends for every command path longer than prefix and beginning with it
+  // the rest after the prefix, cut after its first "/" (so a branch ends with "/"): one entry
+  // per matching command, in number order, not sorted or merged.
+  void get_cmds_in_path(const std::string& prefix, std::vector<std::string>& out) const;
+
+  // One entry per command, indexed by its number.
+  std::vector<std::string> symbols;
+  std::vector<std::string> paths;
+  std::vector<std::string> descriptions;
+  std::vector<int> types;
+  std::vector<int> presses;
+};
+
+extern cmnd_class cmnd;
+
+// Drops the keyboard focus of the immediate-mode widgets.
+void BTN_unfocus_any();

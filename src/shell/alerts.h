@@ -1,0 +1,11 @@
+// The one alert call (__MACIBM_alert, declared in runtime/shell_services.h): an ordinary alert
+// with one button, a fatal alert that ends the program, or the language chooser. Off the main
+// thread it posts an error report instead; before the window exists, or while another alert
+// is showing, it uses the native alert box.
+#pragma once
+
+// 1 once the OpenGL window is up; until then alerts use the native box.
+extern int ogl_inited;
+
+// The text appended to the log by ordinary and fatal alerts, and the memory report's reason.
+extern const char* const alert_mem_stats_reason;
