@@ -3,8 +3,6 @@
 #include <limits.h>
 #include <unistd.h>
 
-#include <cstring>
-
 #include "runtime/command_line.h"
 #include "runtime/shell_services.h"
 #include "runtime/stack_dump.h"
@@ -15,11 +13,7 @@ int app_done = 0;
 std::string app_path;
 int g_case_sensitive = 0;
 
-namespace {
-bool fps_test = false;
-}
-
-bool MACIBM_fps_test() { return fps_test; }
+bool MACIBM_fps_test() { return cmdline.has_option("--fps_test") != 0; }
 
 std::string MACIBM_app_folder() {
   char buf[PATH_MAX];
@@ -38,15 +32,8 @@ void MACIBM_init(int argc, char** argv) {
     // The current folder stays as it was.
   }
   MACIBM_open_log(folder);
-  // Every option is echoed to the log; the printing options end the program here, before any
-  // thread starts.
-  cmdline.init_unix(argc, argv);
 
-  for (int i = 1; i < argc; ++i) {
-    const char* eq = std::strchr(argv[i], '=');
-    size_t len = eq ? static_cast<size_t>(eq - argv[i]) : std::strlen(argv[i]);
-    if (len == 10 && std::strncmp(argv[i], "--fps_test", 10) == 0) fps_test = true;
-  }
+  cmdline.init_unix(argc, argv);  // ends the process itself for its printing options
 
   THREAD_init();
   THREAD_make_workers();

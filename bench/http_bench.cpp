@@ -1,0 +1,189 @@
+// Download throughput of the HTTP client against curl, from the same nginx in the same run.
+//   http_bench PORT OUTDIR [GAPS_MS] [ROUNDS]
+// nginx on 127.0.0.1:PORT serves mirror-a.test with /bench/a.bin .. d.bin (four files) and
+// /bench/big.bin. Our client fetches the four files on slots 2..5 and the big one on slot 2,
+// polled as the frame loop polls the download scheduler: passes over the slots until 0.02 s of
+// the frame are used, then the shell's wait for events before the next frame, for each wait in
+// GAPS_MS ("0,17" by default: back-to-back budgets, and the 17 ms event wait of an idle window). curl fetches the same files through the same proxy setting. Each case runs ROUNDS
+// times (3 by default), alternating, and the best wall time of each side counts. MB = 2^20 bytes.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "net/http_client.h"
+
+extern char** environ;
+
+namespace {
+struct measure {
+  double wall = 0;  // seconds
+  double cpu = 0;   // user + system seconds
+  bool ok = false;
+};
+
+double seconds(const timeval& t) { return t.tv_sec + t.tv_usec * 1e-6; }
+
+double now() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+long long file_size(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
+}
+
+measure run_ours(const std::vector<std::string>& paths, const std::vector<std::string>& locals,
+                 int gap_ms) {
+  for (auto& l : locals) unlink(l.c_str());
+  rusage before, after;
+  getrusage(RUSAGE_SELF, &before);
+  double start = now();
+  std::vector<int> result(paths.size(), 0);
+  for (bool done = false; !done;) {
+    double frame_start = now();
+    do {
+      done = true;
+      for (size_t i = 0; i < paths.size(); ++i) {
+        if (!result[i])
+          result[i] = http.net_check(static_cast<int>(2 + i), "mirror-a.test", paths[i], locals[i]);
+        done = done && result[i];
+      }
+    } while (!done && now() - frame_start < 0.02);
+    if (!done && gap_ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(gap_ms));
+  }
+  measure m;
+  m.wall = now() - start;
+  getrusage(RUSAGE_SELF, &after);
+  m.cpu = seconds(after.ru_utime) - seconds(before.ru_utime) + seconds(after.ru_stime) -
+          seconds(before.ru_stime);
+  m.ok = true;
+  for (int r : result) m.ok = m.ok && r == 1;
+  return m;
+}
+
+measure run_curl(const std::vector<std::string>& args, const std::vector<std::string>& locals) {
+  for (auto& l : locals) unlink(l.c_str());
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  measure m;
+  double start = now();
+  posix_spawn_file_actions_t quiet;
+  posix_spawn_file_actions_init(&quiet);
+  posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&quiet, 2, "/dev/null", O_WRONLY, 0);
+  pid_t pid;
+  int rc = posix_spawnp(&pid, argv[0], &quiet, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&quiet);
+  if (rc != 0) return m;
+  int status = 0;
+  rusage use;
+  wait4(pid, &status, 0, &use);
+  m.wall = now() - start;
+  m.cpu = seconds(use.ru_utime) + seconds(use.ru_stime);
+  m.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  return m;
+}
+
+void keep_best(measure& best, const measure& m) {
+  if (!m.ok) best.ok = false;
+  if (best.wall == 0 || m.wall < best.wall) {
+    best.wall = m.wall;
+    best.cpu = m.cpu;
+  }
+}
+
+void print(const char* who, const measure& m, double mb) {
+  printf("  %-6s %7.1f MB/s  %6.3f s  CPU %6.2f ms/MB%s\n", who, mb / m.wall, m.wall,
+         m.cpu * 1000.0 / mb, m.ok ? "" : "  (FAILED)");
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) {
+    fprintf(stderr, "usage: %s PORT OUTDIR [GAPS_MS] [ROUNDS]\n", argv[0]);
+    return 2;
+  }
+  std::string port = argv[1];
+  std::string out = std::string(argv[2]) + "/";
+  std::vector<int> gaps;
+  for (const char* p = argc > 3 ? argv[3] : "0,17"; *p;) {
+    gaps.push_back(atoi(p));
+    while (*p && *p != ',') ++p;
+    if (*p == ',') ++p;
+  }
+  int rounds = argc > 4 ? atoi(argv[4]) : 3;
+  http.proxy_host = "127.0.0.1";
+  http.proxy_port = atoi(port.c_str());
+  std::string proxy = "http://127.0.0.1:" + port;
+
+  std::vector<std::string> four = {"/bench/a.bin", "/bench/b.bin", "/bench/c.bin", "/bench/d.bin"};
+  std::vector<std::string> four_local, curl_four_local;
+  std::vector<std::string> curl_four = {"curl", "-s", "--fail", "--proxy", proxy, "--noproxy", "",
+                                        "--parallel", "--parallel-max", "4"};
+  for (size_t i = 0; i < four.size(); ++i) {
+    four_local.push_back(out + "ours" + std::to_string(i));
+    curl_four_local.push_back(out + "curl" + std::to_string(i));
+    curl_four.push_back("-o");
+    curl_four.push_back(curl_four_local.back());
+    curl_four.push_back("http://mirror-a.test" + four[i]);
+  }
+  std::vector<std::string> one = {"/bench/big.bin"};
+  std::vector<std::string> one_local = {out + "ours_big"}, curl_one_local = {out + "curl_big"};
+  std::vector<std::string> curl_one = {"curl", "-s", "--fail", "--proxy", proxy, "--noproxy", "",
+                                       "-o", curl_one_local[0], "http://mirror-a.test/bench/big.bin"};
+
+  // Sizes come from the files themselves, fetched once by curl.
+  run_curl(curl_four, curl_four_local);
+  run_curl(curl_one, curl_one_local);
+  double mb_four = 0;
+  for (auto& l : curl_four_local) mb_four += static_cast<double>(file_size(l)) / 1048576.0;
+  double mb_one = static_cast<double>(file_size(curl_one_local[0])) / 1048576.0;
+
+  printf("HTTP download from nginx on loopback, best of %d; MB = 2^20 bytes\n", rounds);
+  bool all_ok = true;
+  std::string ratios;
+  for (int gap_ms : gaps) {
+    measure ours4{0, 0, true}, curl4{0, 0, true}, ours1{0, 0, true}, curl1{0, 0, true};
+    for (int r = 0; r < rounds; ++r) {
+      keep_best(ours4, run_ours(four, four_local, gap_ms));
+      keep_best(curl4, run_curl(curl_four, curl_four_local));
+      keep_best(ours1, run_ours(one, one_local, gap_ms));
+      keep_best(curl1, run_curl(curl_one, curl_one_local));
+    }
+    for (size_t i = 0; i < four.size(); ++i)
+      if (file_size(four_local[i]) != file_size(curl_four_local[i])) ours4.ok = false;
+    if (file_size(one_local[0]) != file_size(curl_one_local[0])) ours1.ok = false;
+    all_ok = all_ok && ours4.ok && ours1.ok && curl4.ok && curl1.ok;
+
+    printf("frames of 0.02 s of polling, then a %d ms wait for events:\n", gap_ms);
+    printf(" four files on four streams (%.0f MB), curl --parallel --parallel-max 4:\n", mb_four);
+    print("ours", ours4, mb_four);
+    print("curl", curl4, mb_four);
+    printf(" one file on one stream (%.0f MB), curl -o:\n", mb_one);
+    print("ours", ours1, mb_one);
+    print("curl", curl1, mb_one);
+    char line[200];
+    snprintf(line, sizeof line, "%s%d ms wait: four streams %.2f, one stream %.2f",
+             ratios.empty() ? "" : "; ", gap_ms, curl4.wall / ours4.wall,
+             curl1.wall / ours1.wall);
+    ratios += line;
+  }
+  for (auto& l : four_local) unlink(l.c_str());
+  for (auto& l : curl_four_local) unlink(l.c_str());
+  unlink(one_local[0].c_str());
+  unlink(curl_one_local[0].c_str());
+  printf("ratio ours/curl (throughput): %s\n", ratios.c_str());
+  return all_ok ? 0 : 1;
+}

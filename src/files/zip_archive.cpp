@@ -1,0 +1,430 @@
+#include "files/zip_archive.h"
+
+#include <fcntl.h>
+#include <minizip/zip.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <vector>
+
+#include "files/extract_output.h"
+#include "files/file_ops.h"
+#include "files/paths.h"
+#include "runtime/shell_services.h"
+
+namespace {
+
+const char* const kFile = "files/zip_archive.cpp";
+const size_t kChunk = 1 << 20;        // streaming buffer: memory stays bounded per entry
+const size_t kMaxLinkText = 4096;     // PATH_MAX: a longer link text is no link we can make
+const size_t kSideEntryKeep = 26 + 12 * 32767 + 64;  // header and every possible descriptor
+
+enum { kZipOpenErr = 20001, kZipReadErr = 20002, kZipCreateErr = 20003, kFileReadErr = 20006,
+       kSideEntryErr = 20012 };
+
+const unsigned char kAppleDoubleHeader[24] = {0x00, 0x05, 0x16, 0x07, 0x00, 0x02, 0x00, 0x00};
+
+std::string full(std::string path) {
+  set_path_to_full(path);
+  return path;
+}
+
+bool starts_with(const std::string& s, const char* prefix) {
+  return s.compare(0, std::strlen(prefix), prefix) == 0;
+}
+
+uint32_t be32(const unsigned char* p) {
+  return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
+}
+
+void log_entry_failure(const char* what, int code, const std::string& target) {
+  xer << what << code << ". file = " << sErrFile << " line = " << sErrLine << ". inFile=" << target
+      << ".\n";
+}
+
+// Streams the current entry into sink(data, size) -> 0 or a code. Data shorter than the
+// entry's recorded size or undecodable is 20002; a CRC mismatch gives minizip's code.
+template <typename Sink>
+int read_entry(unzFile zip, const unz_file_info64& info, std::vector<char>& buf, Sink sink) {
+  int err = unzOpenCurrentFile(zip);
+  if (err != UNZ_OK) {
+    SKY_FAILURE_SITE(kFile);
+    return kZipReadErr;
+  }
+  uint64_t total = 0;
+  int result = 0;
+  for (;;) {
+    int got = unzReadCurrentFile(zip, buf.data(), static_cast<unsigned>(buf.size()));
+    if (got < 0) {
+      result = kZipReadErr;
+      SKY_FAILURE_SITE(kFile);
+      break;
+    }
+    if (got == 0) break;
+    total += static_cast<uint64_t>(got);
+    if ((result = sink(buf.data(), static_cast<size_t>(got))) != 0) break;
+  }
+  if (!result && total != info.uncompressed_size) {
+    result = kZipReadErr;
+    SKY_FAILURE_SITE(kFile);
+  }
+  int closed = unzCloseCurrentFile(zip);
+  if (!result && closed != UNZ_OK) {
+    result = closed;  // UNZ_CRCERROR: the bytes are not the ones that were packed
+    SKY_FAILURE_SITE(kFile);
+  }
+  return result;
+}
+
+std::string entry_name(unzFile zip, unz_file_info64& info, int& err) {
+  err = unzGetCurrentFileInfo64(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0);
+  if (err != UNZ_OK) return std::string();
+  // The name's length comes from the entry itself, so no name is ever cut.
+  std::vector<char> name(info.size_filename + 1, '\0');
+  err = unzGetCurrentFileInfo64(zip, &info, name.data(), static_cast<uLong>(name.size()), nullptr,
+                                0, nullptr, 0);
+  return std::string(name.data(), info.size_filename);
+}
+
+int unix_mode(const unz_file_info64& info) { return static_cast<int>(info.external_fa >> 16); }
+
+bool is_link_entry(const unz_file_info64& info) { return (unix_mode(info) & 0xF000) == 0xA000; }
+
+// Zips made on DOS or Windows carry no Unix mode: their upper attribute bits are 0.
+mode_t entry_mode(const unz_file_info64& info) {
+  int host = static_cast<int>(info.version >> 8);
+  if (host == 3 && unix_mode(info) != 0) return static_cast<mode_t>(unix_mode(info) & 0777);
+  return default_file_mode();
+}
+
+int write_file_entry(unzFile zip, const std::string& target, const unz_file_info64& info,
+                     std::vector<char>& buf) {
+  replace_writer out;
+  int err = out.open(target);
+  if (err) {
+    SKY_FAILURE_SITE(kFile);
+    return err;
+  }
+  err = read_entry(zip, info, buf, [&](const char* data, size_t size) {
+    int rc = out.write(data, size);
+    if (rc) SKY_FAILURE_SITE(kFile);
+    return rc;
+  });
+  if (err) return err;  // out's destructor drops the partial file; the old one stays
+  time_t when = 0;
+  const time_t* times = nullptr;
+  if (info.external_fa != 0) {
+    tm t{};
+    t.tm_sec = static_cast<int>(info.tmu_date.tm_sec);
+    t.tm_min = static_cast<int>(info.tmu_date.tm_min);
+    t.tm_hour = static_cast<int>(info.tmu_date.tm_hour);
+    t.tm_mday = static_cast<int>(info.tmu_date.tm_mday);
+    t.tm_mon = static_cast<int>(info.tmu_date.tm_mon);
+    t.tm_year = static_cast<int>(info.tmu_date.tm_year) - 1900;
+    t.tm_isdst = -1;
+    when = mktime(&t);
+    if (when == static_cast<time_t>(-1)) {
+      SKY_FAILURE_SITE(kFile);
+      return -1;
+    }
+    times = &when;
+  }
+  err = out.commit(entry_mode(info), times);
+  if (err) SKY_FAILURE_SITE(kFile);
+  return err;
+}
+
+int symlink_entry(unzFile zip, const std::string& target, const std::string& relative,
+                  const unz_file_info64& info, archive_link_guard* guard) {
+  if (info.uncompressed_size > kMaxLinkText) {
+    SKY_FAILURE_SITE(kFile);
+    return ENAMETOOLONG;
+  }
+  std::vector<char> buf(kMaxLinkText + 1);
+  std::string text;
+  int err = read_entry(zip, info, buf, [&](const char* data, size_t size) {
+    text.append(data, size);
+    return 0;
+  });
+  if (err) return err;
+  // A link out of the folder would let the simulator, or a later archive, reach anywhere.
+  if (text.find('\0') != std::string::npos ||
+      !archive_link_guard::target_stays_inside(relative, text)) {
+    xer << "Zip entry refused: link " << relative << " points outside the folder (" << text
+        << ").\n";
+    SKY_FAILURE_SITE(kFile);
+    return kZipReadErr;
+  }
+  if (replace_with_symlink(target, text) != 0) {
+    SKY_FAILURE_SITE(kFile);
+    return -1;
+  }
+  if (guard) guard->note_link(relative);
+  return 0;
+}
+
+// The file a side entry belongs to: "._" is taken off the start of the leaf only.
+std::string side_entry_file(const std::string& path) {
+  auto slash = path.rfind('/');
+  size_t leaf = slash == std::string::npos ? 0 : slash + 1;
+  if (path.compare(leaf, 2, "._") != 0 || path.size() == leaf + 2) return std::string();
+  return path.substr(0, leaf) + path.substr(leaf + 2);
+}
+
+std::string leaf_of(const std::string& path) {
+  auto slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+int unzip_resource_fork(unzFile zip, std::string target, const unz_file_info64& info) {
+  std::vector<char> buf(kChunk);
+  std::vector<unsigned char> head;
+  uint64_t size = 0;
+  int err = read_entry(zip, info, buf, [&](const char* data, size_t n) {
+    size += n;
+    size_t room = head.size() < kSideEntryKeep ? kSideEntryKeep - head.size() : 0;
+    head.insert(head.end(), data, data + std::min(room, n));
+    return 0;
+  });
+  if (!err && (head.size() < 24 || std::memcmp(head.data(), kAppleDoubleHeader, 24) != 0))
+    err = kSideEntryErr;
+  if (!err && head.size() >= 26) {
+    unsigned count = (unsigned(head[24]) << 8) | head[25];
+    if (count >= 32768) count = 0;
+    // Every descriptor, and every block it names, must lie inside the entry.
+    if (26 + 12ull * count > size) {
+      err = kSideEntryErr;
+    } else {
+      for (unsigned i = 0; i < count && !err; ++i) {
+        const unsigned char* d = head.data() + 26 + 12 * i;
+        uint32_t id = be32(d), offset = be32(d + 4), length = be32(d + 8);
+        if ((id == 9 || id == 2) && uint64_t(offset) + length > size) err = kSideEntryErr;
+      }
+    }
+  }
+  if (err) {
+    SKY_FAILURE_SITE(kFile);
+    log_entry_failure("Unzip RF failed with error ", err, target);
+    return err;
+  }
+  std::string file = side_entry_file(target);
+  struct stat st;
+  if (file.empty() || lstat(file.c_str(), &st) != 0) return 0;
+  xer << "Side entry of " << file
+      << " checked; its Finder information and resource fork are not kept on Linux.\n";
+  return 0;
+}
+
+int unzip_symlink(unzFile zip, std::string target, const unz_file_info64& info) {
+  int err = symlink_entry(zip, target, leaf_of(target), info, nullptr);
+  if (err) log_entry_failure("Zip to symlink failed with error ", err, target);
+  return err;
+}
+
+int zip_to_file(const std::string& archive, const std::string& folder, std::string* name,
+                int rename) {
+  std::string zip_path = full(archive);
+  std::string out = full(folder);
+  unzFile zip = unzOpen64(zip_path.c_str());
+  if (!zip) {
+    xer << "OK I am about to report that I could not open a zip file for extraction!\n"
+        << "That incoming file is " << zip_path << "\n"
+        << "In c-form, it is " << zip_path.c_str() << "\n"
+        << "The size is " << zip_path.size() << "\n";
+    SKY_FAILURE_SITE(kFile);
+    return kZipOpenErr;
+  }
+  const std::string rename_to = rename && name ? *name : std::string();
+  archive_link_guard guard;
+  std::vector<char> buf(kChunk);
+  int result = 0;
+  bool first = true;
+  int err = unzGoToFirstFile(zip);
+  while (err == UNZ_OK) {
+    unz_file_info64 info;
+    int info_err = 0;
+    std::string entry = entry_name(zip, info, info_err);
+    if (info_err != UNZ_OK) {
+      // Handling an entry with stale sizes and attributes could write anything.
+      xer << "unzGetCurrentFileInfo err != UNZ_OK! err=" << info_err << "\n";
+      SKY_FAILURE_SITE(kFile);
+      result = kZipReadErr;
+      break;
+    }
+    if (first && name) *name = entry;
+    first = false;
+
+    bool side = starts_with(entry, "__MACOSX");
+    bool is_folder = !entry.empty() && entry.back() == '/';
+    std::string relative = side ? entry.substr(std::min<size_t>(9, entry.size())) : entry;
+    if (!rename_to.empty() && !is_folder && !side) relative = rename_to;
+    if ((!side || !relative.empty()) &&
+        (!archive_name_is_safe(relative) || guard.passes_through_link(relative))) {
+      xer << "Zip entry refused: " << entry << " would be written outside " << out << ".\n";
+      SKY_FAILURE_SITE(kFile);
+      result = kZipReadErr;
+    } else if (is_folder) {
+      if (!side) {
+        int rc = make_folder(folder + relative);
+        if (rc != 0 && rc != EEXIST && rc != -48) result = rc;
+      }
+    } else if (side) {
+      result = unzip_resource_fork(zip, out + relative, info);
+    } else if (is_link_entry(info)) {
+      result = symlink_entry(zip, out + relative, relative, info, &guard);
+      if (result) log_entry_failure("Zip to symlink failed with error ", result, out + relative);
+    } else {
+      result = write_file_entry(zip, out + relative, info, buf);
+      if (result) log_entry_failure("Zip to file failed with error ", result, out + relative);
+    }
+    if (result) {
+      xer << "UNZIP zip_to_file failed with err=" << result << "\n";
+      break;
+    }
+    err = unzGoToNextFile(zip);
+  }
+  if (!result && err != UNZ_OK && err != UNZ_END_OF_LIST_OF_FILE) {
+    SKY_FAILURE_SITE(kFile);
+    result = err;
+  }
+  unzClose(zip);
+  if (result) {
+    xer << "Zip to file failed with error err = " << result << ". file = " << sErrFile
+        << " line = " << sErrLine << ". zip_file=" << zip_path << ", out_dir=" << folder << ".\n";
+  }
+  return result;
+}
+
+int file_to_zip(const std::string& source, const std::string& archive) {
+  std::string src = full(source);
+  std::string dst = full(archive);
+  std::string leaf = leaf_of(src);
+  int result = 0;
+  struct stat st;
+  int fd = -1;
+  std::string link_text;
+  bool is_link = false;
+  if (lstat(src.c_str(), &st) != 0) {
+    result = errno;
+    SKY_FAILURE_SITE(kFile);
+  } else if (S_ISLNK(st.st_mode)) {
+    is_link = true;
+    std::vector<char> text(st.st_size > 0 ? static_cast<size_t>(st.st_size) + 1 : 4096);
+    ssize_t n = readlink(src.c_str(), text.data(), text.size());
+    if (n < 0) {
+      result = errno;
+      SKY_FAILURE_SITE(kFile);
+    } else {
+      link_text.assign(text.data(), static_cast<size_t>(n));
+    }
+  } else {
+    fd = open(src.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+      result = kFileReadErr;
+      SKY_FAILURE_SITE(kFile);
+    }
+  }
+  // The archive is made aside and renamed over any old one only when complete.
+  std::string temp;
+  zipFile zip = nullptr;
+  if (!result) {
+    std::string tmpl = dst + ".XXXXXX";
+    std::vector<char> name(tmpl.begin(), tmpl.end());
+    name.push_back('\0');
+    int tfd = mkostemp(name.data(), O_CLOEXEC);
+    if (tfd >= 0) {
+      fchmod(tfd, default_file_mode());  // mkostemp makes 0600; an archive is no secret
+      close(tfd);
+      temp = name.data();
+      zip = zipOpen64(temp.c_str(), APPEND_STATUS_CREATE);
+    }
+    if (!zip) {
+      result = kZipCreateErr;
+      SKY_FAILURE_SITE(kFile);
+    }
+  }
+  if (!result) {
+    zip_fileinfo zi;
+    std::memset(&zi, 0, sizeof zi);
+    int method = Z_DEFLATED, level = Z_DEFAULT_COMPRESSION, zip64 = 0;
+    if (is_link) {
+      method = 0;
+      level = 0;
+      zi.external_fa = 0xA1ED0000u;
+    } else {
+      tm t{};
+      time_t mtime = st.st_mtime;
+      localtime_r(&mtime, &t);
+      zi.tmz_date.tm_sec = static_cast<uInt>(t.tm_sec);
+      zi.tmz_date.tm_min = static_cast<uInt>(t.tm_min);
+      zi.tmz_date.tm_hour = static_cast<uInt>(t.tm_hour);
+      zi.tmz_date.tm_mday = static_cast<uInt>(t.tm_mday);
+      zi.tmz_date.tm_mon = static_cast<uInt>(t.tm_mon);
+      zi.tmz_date.tm_year = static_cast<uInt>(t.tm_year + 1900);
+      zi.external_fa = static_cast<uLong>(st.st_mode) << 16;
+      zip64 = static_cast<uint64_t>(st.st_size) >= 0xFFFFFFFFull ? 1 : 0;
+    }
+    // Host 3 (Unix) so that standard tools honour the mode and link bits we store.
+    uLong made_by = (3u << 8) | (zip64 ? 45u : 20u);
+    int err = zipOpenNewFileInZip4_64(zip, leaf.c_str(), &zi, nullptr, 0, nullptr, 0, nullptr,
+                                      method, level, 0, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY, nullptr,
+                                      0, made_by, 0, zip64);
+    if (err != ZIP_OK) {
+      result = err;
+      SKY_FAILURE_SITE(kFile);
+    } else if (is_link) {
+      err = zipWriteInFileInZip(zip, link_text.data(), static_cast<unsigned>(link_text.size()));
+      if (err != ZIP_OK) {
+        result = err;
+        SKY_FAILURE_SITE(kFile);
+      }
+    } else {
+      std::vector<char> buf(kChunk);
+      for (;;) {
+        ssize_t got = read(fd, buf.data(), buf.size());
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+          result = kFileReadErr;
+          SKY_FAILURE_SITE(kFile);
+          break;
+        }
+        if (got == 0) break;
+        err = zipWriteInFileInZip(zip, buf.data(), static_cast<unsigned>(got));
+        if (err != ZIP_OK) {
+          result = err;
+          SKY_FAILURE_SITE(kFile);
+          break;
+        }
+      }
+    }
+    int closed = zipCloseFileInZip(zip);
+    if (!result && closed != ZIP_OK) {
+      result = closed;
+      SKY_FAILURE_SITE(kFile);
+    }
+  }
+  if (zip) {
+    // zipClose also closes the file, which is where a full disk shows.
+    int closed = zipClose(zip, nullptr);
+    if (!result && closed != ZIP_OK) {
+      result = closed == ZIP_ERRNO && errno ? errno : closed;
+      SKY_FAILURE_SITE(kFile);
+    }
+  }
+  if (fd >= 0) close(fd);
+  if (!result && rename(temp.c_str(), dst.c_str()) != 0) {
+    result = errno;
+    SKY_FAILURE_SITE(kFile);
+  }
+  if (result) {
+    if (!temp.empty()) unlink(temp.c_str());
+    xer << "file_to_zip failed with error " << result << ".\nfile = " << sErrFile
+        << " line = " << sErrLine << "\n";
+  }
+  return result;
+}
