@@ -2,8 +2,6 @@
 // large chunks, the designated victim (the last split remainder, which keeps runs of small
 // allocations together) and the top chunk. Getting memory from the system and giving it back
 // is in memory_segments.cpp.
-#include <pthread.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -16,7 +14,7 @@ namespace heap {
 
 // ---- recursive spin lock
 
-uintptr_t current_thread_id() { return (uintptr_t)pthread_self(); }
+__thread char thread_marker __attribute__((tls_model("initial-exec")));
 
 void acquire_lock(spin_lock* lk) {
   uintptr_t me = current_thread_id();

@@ -53,12 +53,28 @@ namespace {
 // Zero-initialised at load, before any constructor of the program can allocate.
 nedpool syspool;
 
+// The process pool's key value of this thread, mirrored in a plain thread-local so that the
+// hot path needs no key look-up. The key itself stays: its destructor runs at thread exit.
+thread_local intptr_t sys_key_mirror __attribute__((tls_model("initial-exec"))) = 0;
+
+inline intptr_t key_value(nedpool* p) {
+  return p == &syspool ? sys_key_mirror : (intptr_t)pthread_getspecific(p->mycache);
+}
+inline void set_key_value(nedpool* p, intptr_t v) {
+  pthread_setspecific(p->mycache, (void*)v);
+  if (p == &syspool) sys_key_mirror = v;
+}
+
 void threadcache_at_exit(void* value);
 
 [[noreturn]] void usage_error() { std::abort(); }
 
+// Blocks leave a cache in batches; consecutive blocks of one space are released under one
+// taking of its lock. Only one space lock is held at a time, so this cannot deadlock against
+// another thread doing the same.
 void RemoveCacheEntries(threadcache* tc, unsigned age) {
   if (!tc->freeInCache) return;
+  mstate held = nullptr;
   for (unsigned b = 0; b < cache_bin_count; ++b) {
     threadcacheblk** binsptr = &tc->bins[b * 2];
     threadcacheblk* blk = binsptr[1];
@@ -71,10 +87,18 @@ void RemoveCacheEntries(threadcache* tc, unsigned age) {
         binsptr[0] = nullptr;
       tc->freeInCache -= blk->size;
       if ((ptrdiff_t)tc->freeInCache < 0) usage_error();
-      mspace_free(nullptr, blk);
+      mstate fm = get_mstate_for(mem2chunk(blk), mparams.magic);
+      if (!ok_magic(fm)) usage_error();
+      if (fm != held) {
+        if (held) release_lock(&held->mutex);
+        acquire_lock(&fm->mutex);
+        held = fm;
+      }
+      internal_free(fm, blk);
       blk = newer;
     }
   }
+  if (held) release_lock(&held->mutex);
 }
 
 // Oldest blocks first, by halving ages, until the cache holds less than its capacity.
@@ -102,6 +126,7 @@ void threadcache_at_exit(void* value) {
   intptr_t v = (intptr_t)value;
   if (v <= 0) return;
   threadcache* tc = (threadcache*)value;
+  if (tc->pool == &syspool) sys_key_mirror = 0;
   ReleaseCacheRecord(tc->pool, tc);
 }
 
@@ -164,7 +189,7 @@ threadcache* AllocCache(nedpool* p) {
   tc->slot = n;
   p->caches[n] = tc;
   release_lock(&p->mutex);
-  pthread_setspecific(p->mycache, tc);
+  set_key_value(p, (intptr_t)tc);
   return tc;
 }
 
@@ -177,7 +202,7 @@ inline nedpool* pool_or_sys(nedpool* p) {
 // The thread's choice: its cache (or none) and the space it last used.
 inline threadcache* GetThreadCache(nedpool* p, int* mymspace, size_t* size) {
   if (size && *size < cache_min_request) *size = cache_min_request;
-  intptr_t v = (intptr_t)pthread_getspecific(p->mycache);
+  intptr_t v = key_value(p);
   threadcache* tc;
   if (v > 0) {
     tc = (threadcache*)v;
@@ -185,7 +210,7 @@ inline threadcache* GetThreadCache(nedpool* p, int* mymspace, size_t* size) {
   } else if (v == 0) {
     tc = AllocCache(p);
     if (!tc) {
-      pthread_setspecific(p->mycache, (void*)(intptr_t)-1);
+      set_key_value(p, -1);
       *mymspace = 0;
     } else {
       *mymspace = tc->mymspace;
@@ -264,7 +289,7 @@ inline void set_space_of_thread(nedpool* p, threadcache* tc, int n) {
   if (tc)
     tc->mymspace = n;
   else
-    pthread_setspecific(p->mycache, (void*)(intptr_t)(-(n + 1)));
+    set_key_value(p, -(n + 1));
 }
 
 // The thread's space is busy: take another free one, make a new one while the pool has room,
@@ -517,9 +542,9 @@ void neddestroypool(nedpool* p) {
 
 void neddisablethreadcache(nedpool* p) {
   p = pool_or_sys(p);
-  intptr_t v = (intptr_t)pthread_getspecific(p->mycache);
+  intptr_t v = key_value(p);
   if (v == 0) {
-    pthread_setspecific(p->mycache, (void*)(intptr_t)-1);
+    set_key_value(p, -1);
     return;
   }
   if (v < 0) return;
@@ -527,7 +552,7 @@ void neddisablethreadcache(nedpool* p) {
   double allocs = tc->mallocs ? (double)tc->mallocs : 1.0;
   std::printf("Threadcache utilisation: %lf%% in cache with %lf%% lost to other threads\n",
               100.0 * tc->successes / allocs, 100.0 * ((double)tc->mallocs - tc->frees) / allocs);
-  pthread_setspecific(p->mycache, (void*)(intptr_t)(-(tc->mymspace + 1)));
+  set_key_value(p, -(tc->mymspace + 1));
   ReleaseCacheRecord(p, tc);
 }
 
@@ -581,7 +606,7 @@ void nedsetvalue(void* value) { nedpsetvalue(nullptr, value); }
 ned_threadcache_info ned_threadcache_state(nedpool* p) {
   p = pool_or_sys(p);
   ned_threadcache_info info{};
-  intptr_t v = (intptr_t)pthread_getspecific(p->mycache);
+  intptr_t v = key_value(p);
   if (v <= 0) {
     info.space = v < 0 ? (int)(-v - 1) : 0;
     return info;
