@@ -123,12 +123,22 @@ inline bool pinuse(const malloc_chunk* p) { return p->head & pinuse_bit; }
 inline mchunkptr chunk_plus_offset(const void* p, size_t s) { return (mchunkptr)((char*)p + s); }
 inline mchunkptr chunk_minus_offset(const void* p, size_t s) { return (mchunkptr)((char*)p - s); }
 inline mchunkptr next_chunk(const malloc_chunk* p) { return chunk_plus_offset(p, chunksize(p)); }
+// The head word of a live block read without its space's lock (the pooled allocator's cache
+// paths). Only the size and the in-use bit are used, and they stay fixed while the block is
+// live; a free of the chunk just before it may at the same moment clear the previous-in-use
+// bit of this word under that space's lock, which changes nothing read here. ThreadSanitizer is
+// told so, as it cannot know which bits matter.
+__attribute__((no_sanitize("thread"))) inline size_t live_block_head(const malloc_chunk* p) {
+  return __atomic_load_n(&p->head, __ATOMIC_RELAXED);
+}
 inline bool is_mmapped(const malloc_chunk* p) {
   return !(p->head & pinuse_bit) && (p->prev_foot & mmapped_bit);
 }
 inline size_t request2size(size_t req) { return req < min_request ? min_chunk_size : pad_request(req); }
-inline mstate get_mstate_for(const malloc_chunk* p, size_t magic) {
-  return (mstate)(next_chunk(p)->prev_foot ^ magic);
+// The owning space of a live block, from its footer, read before that space is locked.
+__attribute__((no_sanitize("thread"))) inline mstate get_mstate_for(const malloc_chunk* p, size_t magic) {
+  const malloc_chunk* next = chunk_plus_offset(p, live_block_head(p) & ~inuse_bits);
+  return (mstate)(__atomic_load_n(&next->prev_foot, __ATOMIC_RELAXED) ^ magic);
 }
 inline bool is_small(size_t s) { return (s >> small_bin_shift) < small_bin_count; }
 inline unsigned small_index(size_t s) { return (unsigned)(s >> small_bin_shift); }

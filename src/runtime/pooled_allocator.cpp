@@ -244,8 +244,9 @@ void* threadcache_malloc(threadcache* tc, size_t* size) {
   }
   ++tc->mallocs;
   if (!blk) return nullptr;
-  mchunkptr c = mem2chunk(blk);
-  if (!cinuse(c) || chunksize(c) - chunk_overhead < blk->size || blk->size < bestsize) usage_error();
+  size_t head = live_block_head(mem2chunk(blk));
+  if (!(head & cinuse_bit) || (head & ~inuse_bits) - chunk_overhead < blk->size || blk->size < bestsize)
+    usage_error();
   binsptr[0] = blk->older;
   if (blk->older)
     blk->older->newer = nullptr;
@@ -382,9 +383,9 @@ void* nedprealloc(nedpool* p, void* mem, size_t size) {
   p = pool_or_sys(p);
   int mymspace;
   threadcache* tc = GetThreadCache(p, &mymspace, &size);
-  mchunkptr c = mem2chunk(mem);
-  if (!cinuse(c)) usage_error();
-  size_t usable = chunksize(c) - chunk_overhead;
+  size_t head = live_block_head(mem2chunk(mem));
+  if (!(head & cinuse_bit)) usage_error();
+  size_t usable = (head & ~inuse_bits) - chunk_overhead;
   if (!usable) usage_error();
   if (tc && size <= cache_max_request) {
     size_t req = size;
@@ -408,9 +409,9 @@ void nedpfree(nedpool* p, void* mem) {
   p = pool_or_sys(p);
   int mymspace;
   threadcache* tc = GetThreadCache(p, &mymspace, nullptr);
-  mchunkptr c = mem2chunk(mem);
-  if (!cinuse(c)) usage_error();
-  size_t usable = chunksize(c) - chunk_overhead;
+  size_t head = live_block_head(mem2chunk(mem));
+  if (!(head & cinuse_bit)) usage_error();
+  size_t usable = (head & ~inuse_bits) - chunk_overhead;
   if (!usable) usage_error();
   if (tc && cacheable(usable))
     threadcache_free(tc, mem, usable);
@@ -578,7 +579,7 @@ void* nedgetvalue(nedpool** pp, void* mem) {
 
 size_t nedblksize(void* mem) {
   if (!mem) return 0;
-  return chunksize(mem2chunk(mem)) - chunk_overhead;
+  return (live_block_head(mem2chunk(mem)) & ~inuse_bits) - chunk_overhead;
 }
 
 // ---- the process-wide pool
