@@ -230,28 +230,38 @@ TEST(MemorySpaceCreate, WithBaseAndDestroy) {
   }
 }
 
-TEST(MemorySpaceRelease, UnmappingPassReleasesAFreeOlderSegment) {
-  mspace sp = create_mspace(0, 1);
-  heap::mstate m = (heap::mstate)sp;
-  // Two more segments of small-ish blocks.
+TEST_F(MemorySpace, UnmappingPassReleasesAFreeOlderSegment) {
+  heap::mstate m = state();
+  // Three segments, placed apart from each other so that none extends or prepends another.
   std::vector<void*> blocks;
-  while (m->seg.next == nullptr || m->seg.next->next == nullptr) blocks.push_back(mspace_malloc(sp, 150000));
+  int placed = 0;
+  while (m->seg.next == nullptr || m->seg.next->next == nullptr) {
+    if (!counting_pages::next_at) counting_pages::next_at = m->seg.base + (size_t)(++placed) * 256 * space_granularity;
+    blocks.push_back(mspace_malloc(space_, 150000));
+    ASSERT_NE(blocks.back(), nullptr);
+  }
+  counting_pages::next_at = nullptr;
+  // A large block between two small ones, in the newest segment: freeing it and asking again
+  // counts large frees without touching the older segments.
+  void* guard0 = mspace_malloc(space_, 40);
+  void* large = mspace_malloc(space_, 300);
+  void* guard1 = mspace_malloc(space_, 40);
   size_t nsegs_before = 0;
   for (heap::malloc_segment* s = &m->seg; s; s = s->next) ++nsegs_before;
-  for (void* p : blocks) mspace_free(sp, p);
-  EXPECT_EQ(check_space(sp), "");
-  // Large frees count down to the pass.
+  for (void* p : blocks) mspace_free(space_, p);
+  EXPECT_EQ(check_space(space_), "");
+  int unmaps = counting_pages::unmaps;
   for (unsigned i = 0; i < release_check_period + 1; ++i) {
-    void* a = mspace_malloc(sp, 300);
-    void* b = mspace_malloc(sp, 40);
-    mspace_free(sp, a);
-    mspace_free(sp, b);
+    mspace_free(space_, large);
+    large = mspace_malloc(space_, 300);
   }
   size_t nsegs_after = 0;
   for (heap::malloc_segment* s = &m->seg; s; s = s->next) ++nsegs_after;
   EXPECT_LT(nsegs_after, nsegs_before);
-  EXPECT_EQ(check_space(sp), "");
-  destroy_mspace(sp);
+  EXPECT_GT(counting_pages::unmaps, unmaps);
+  EXPECT_EQ(check_space(space_), "");
+  for (void* p : {guard0, large, guard1}) mspace_free(space_, p);
+  EXPECT_EQ(check_space(space_), "");
 }
 
 TEST(MemorySpaceDeath, DoubleFreeAndForeignPointerAbort) {
