@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "files/error_codes.h"
 #include "net/tcp_socket.h"
 #include "platform/threads.h"
 #include "runtime/constants.h"
@@ -12,9 +13,6 @@ http_class http;
 std::vector<std::string> gProxyExclude;
 
 namespace {
-// Error codes of the program's error table.
-constexpr int err_no_connection = 20009;
-constexpr int err_server_not_found = 20011;
 
 constexpr long chunk_size = 65536;
 // One receive buffer for every transfer: all of them run on the main thread.
@@ -116,7 +114,7 @@ down_class::down_class(const char* server, unsigned short port, const char* path
     xer << "Translated server " << server << " to IP addy: " << dotted(address)
         << " and port = " << port << "\n";
     state = phase::unreachable;
-    error = err_server_not_found;
+    error = err_net_no_host;
     return;
   }
   status_code = -1;
@@ -358,7 +356,7 @@ bool down_class::IsErr() const {
 int down_class::GetOSErr() const {
   if (error) return error;
   if (socket && socket->GetOSError()) return socket->GetOSError();
-  return err_no_connection;
+  return err_net_no_connection;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -22,10 +22,8 @@ void exce_class::Report() {
   }
   // Off the main thread the finish call must not run: it would stop the thread layer (joining
   // workers, perhaps this very thread) and tear down the window from the wrong thread. The
-  // report goes back to the main thread, which shows it in its next frame.
-  xer << "EXCEPTION REPORTED FROM THREAD!!  File: " << file << ", line " << line_number << ".\n"
-      << line1 << "\n" << line2 << "\n" << line3 << "\n" << line4 << "\n";
-  xer.flush();
+  // report goes back to the main thread, which shows and logs it in its next frame; the log
+  // stream is the main thread's, so nothing is written to it here.
   THREAD_send_exception(*this);
 }
 

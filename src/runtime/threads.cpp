@@ -136,6 +136,8 @@ void UTL_message_queue_write(UTL_message_queue* queue, void* item) {
     os_error("pthread_mutex_lock", err, 319);
     return;
   }
+  // Signalled under the lock: a reader may destroy a one-shot queue as soon as it has its item
+  // (the thread start hand-over does), so the writer must be done with the queue by then.
   if (queue->waiting > 0) {
     err = pthread_cond_signal(&queue->wake);
     if (err) {

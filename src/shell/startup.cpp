@@ -32,8 +32,9 @@ void MACIBM_init(int argc, char** argv) {
     // The current folder stays as it was.
   }
   MACIBM_open_log(folder);
-
-  cmdline.init_unix(argc, argv);  // ends the process itself for its printing options
+  // Every option is echoed to the log; the printing options end the program here, before any
+  // thread starts.
+  cmdline.init_unix(argc, argv);
 
   THREAD_init();
   THREAD_make_workers();

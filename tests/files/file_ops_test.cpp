@@ -186,8 +186,9 @@ TEST(FreeSpace, OfTheVolumeThatHoldsThePath) {
     ASSERT_EQ(get_free_space(path, &total, &free_bytes), 0);
     std::string probe = path_exists(path) ? path : t.path();
     EXPECT_EQ(total, df_field(probe, "size"));
-    // Free space moves while other programs write; a few MB either way is the same volume.
-    EXPECT_NEAR(double(free_bytes), double(df_field(probe, "avail")), 64.0 * (1 << 20));
+    // Free space moves while other programs (and other tests, which fetch and unpack files of
+    // hundreds of MB) write; the exact total above already tells the volumes apart.
+    EXPECT_NEAR(double(free_bytes), double(df_field(probe, "avail")), 2048.0 * (1 << 20));
   }
   uint64_t untouched = 7;
   EXPECT_EQ(get_free_space("/", nullptr, &untouched), 0);

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <thread>
 
@@ -105,10 +106,15 @@ int run_and_wait(const std::vector<std::string>& argv) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// The pid nginx recorded, if that process is still our nginx: a stale file left by a killed run
+// may name a process that has nothing to do with us.
 pid_t recorded_pid(const std::string& folder) {
   std::ifstream in(folder + "nginx.pid");
   long pid = 0;
-  in >> pid;
+  if (!(in >> pid) || pid <= 0) return 0;
+  std::ifstream cmd("/proc/" + std::to_string(pid) + "/cmdline", std::ios::binary);
+  std::string line((std::istreambuf_iterator<char>(cmd)), std::istreambuf_iterator<char>());
+  if (line.find("nginx") == std::string::npos || line.find(folder) == std::string::npos) return 0;
   return static_cast<pid_t>(pid);
 }
 

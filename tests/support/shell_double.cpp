@@ -7,6 +7,7 @@
 #include <sstream>
 #include <thread>
 
+#include "install/release_builder_display.h"
 #include "runtime/error_report.h"
 #include "runtime/frame_clock.h"
 #include "runtime/shell_records.h"
@@ -23,6 +24,9 @@ std::mutex lock;
 std::vector<recorded_alert> alert_log;
 std::vector<int> finish_log;
 std::vector<std::string> url_log;
+std::vector<shell_double::builder_progress_line> progress_log;
+int q_at_poll = 0;
+int polls = 0;
 int unfocus_calls = 0;
 std::string log_path;
 const std::thread::id main_id = std::this_thread::get_id();
@@ -69,7 +73,26 @@ void go_to_URL(std::string url) {
   url_log.push_back(url);
 }
 
+void builder_draw_progress(const std::string& status, const std::string& path) {
+  std::lock_guard<std::mutex> g(lock);
+  progress_log.push_back({status, path});
+}
+
+int builder_poll_key_q() {
+  std::lock_guard<std::mutex> g(lock);
+  return ++polls == q_at_poll;
+}
+
 namespace shell_double {
+std::vector<builder_progress_line> builder_progress() {
+  std::lock_guard<std::mutex> g(lock);
+  return progress_log;
+}
+void press_q_at_poll(int nth) {
+  std::lock_guard<std::mutex> g(lock);
+  q_at_poll = nth;
+  polls = 0;
+}
 std::vector<recorded_alert> alerts() {
   std::lock_guard<std::mutex> g(lock);
   return alert_log;
@@ -87,6 +110,9 @@ void reset() {
   alert_log.clear();
   finish_log.clear();
   url_log.clear();
+  progress_log.clear();
+  q_at_poll = 0;
+  polls = 0;
   app_done = 0;
   unfocus_calls = 0;
 }

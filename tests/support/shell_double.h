@@ -28,6 +28,15 @@ void reset();
 // Reopens xer on a fresh file and returns its path; log_text() reads what was written so far.
 std::string reopen_log();
 std::string log_text();
+
+// The release builder's progress display: every (status line, path) drawn since the last reset.
+struct builder_progress_line {
+  std::string status;
+  std::string path;
+};
+std::vector<builder_progress_line> builder_progress();
+// The key poll answers q at its nth call after the reset (1 is the first); 0 never.
+void press_q_at_poll(int nth);
 // How many times BTN_unfocus_any was called since the last reset.
 int unfocus_count();
 }  // namespace shell_double

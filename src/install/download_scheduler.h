@@ -1,0 +1,47 @@
+// The web update's install engine, on the main thread: up to four download slots fetch the
+// files the decisions marked for installation from the chosen mirror, each finished archive is
+// unpacked, checked against the release's signature and moved into place, marked files are
+// deleted, and at the end the folders the deletions emptied are removed.
+#pragma once
+
+#include <string>
+
+// One pass over the four slots. 1 when the whole list is done (after the clean-up); while work
+// remains, install_problem of stg: 0, or 1 once the update had to stop (an archive that cannot
+// be installed because of a local error, or a file no mirror could deliver), which ends the
+// caller's loop with the reason already shown.
+int grab_files();
+
+// Unpacks archive and installs the one file it holds at destination. With a signature given the
+// unpacked file must have it before it replaces anything. Files under "Contents/MacOS/" are made
+// executable. The archive is deleted either way. 0 on success; otherwise the code, and the
+// destination is as it was. A local failure (full disk, no permission) shows the extract alert
+// and sets install_problem; a damaged archive or a signature mismatch does neither, so the
+// caller can fetch the file again.
+int extract_and_delete_file(const std::string& archive, const std::string& destination,
+                            const std::string& signature = "");
+
+// Result of extract_and_delete_file when the unpacked file does not have the listed signature,
+// or the archive does not hold the file.
+enum { err_wrong_content = 20100 };
+
+// Whether a result code names a local failure (disk full, no permission, read-only, ...), which
+// fetching again cannot mend.
+bool is_local_write_error(int code);
+
+// The install step's engine work on its first frame: stops any transfer of the scheduler's
+// slots and removes their temporary archives, resets the slot record, wants the global-scenery
+// cells that are installed (so the update leaves the user's scenery alone), decides the files
+// and makes the folders. 1 when the scheduler may run; 0 when the user cancelled or a folder
+// could not be made (the wizard goes back to the disk-space step).
+int begin_web_install();
+
+// Stops the scheduler's transfers and removes their temporary archives; for leaving the
+// install step by Back or Quit, and after the update ends.
+void leave_web_install();
+
+// Failed fetches of one file before the update stops with a report, per mirror in the list.
+constexpr int fetch_rounds_per_mirror = 3;
+
+// The temporary archive of scheduler slot i (0..3).
+std::string slot_archive_path(int slot);

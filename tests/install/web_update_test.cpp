@@ -1,0 +1,472 @@
+// Whole web updates, headless: the real sequence (directory from the mirror, scan, decisions,
+// folders, scheduler until done) against mirrors served by nginx, then the installation checked
+// file by file against the release's directory.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "files/zip_archive.h"
+#include "install/download_scheduler.h"
+#include "install/file_decisions.h"
+#include "install/folder_cleanup.h"
+#include "install/installation_scan.h"
+#include "install/modified_file_question.h"
+#include "install/release_directory.h"
+#include "install/wizard_globals.h"
+#include "model_fixture.h"
+#include "net/http_client.h"
+#include "platform/threads.h"
+#include "runtime/frame_clock.h"
+#include "support/modified_file_question_double.h"
+#include "support/nginx_server.h"
+#include "support/process.h"
+#include "support/release_fixture.h"
+#include "support/shell_double.h"
+#include "support/temp_tree.h"
+#include "web_mirror_fixture.h"
+
+namespace {
+
+const std::string release_folder = "Skyrill 9/";
+
+// Release 1 and release 2 of a small simulator.
+release_tree release_one() {
+  release_tree t;
+  t["All/Resources/readme.txt"] = {"read me, release one\n"};
+  t["All/Resources/changed.dat"] = {std::string(5000, 'a')};
+  t["All/Resources/user_edited.txt"] = {"as shipped\n"};
+  t["All/Resources/missing.txt"] = {"the user deleted this\n"};
+  t["All/Resources/retired/old.txt"] = {"release two removes this\n"};
+  t["All/Resources/retired/deeper/older.txt"] = {"and this\n"};
+  t["All/Skyrill.app/Contents/MacOS/Skyrill"] = {"#!/bin/sh\necho one\n", 0755};
+  t["All/Aircraft/c4 plane/c4.acf"] = {std::string(3000, 'p')};
+  t["All/tiny.txt"] = {"x"};
+  return t;
+}
+
+release_tree release_two() {
+  release_tree t = release_one();
+  t.erase("All/Resources/retired/old.txt");
+  t.erase("All/Resources/retired/deeper/older.txt");
+  t["All/Resources/changed.dat"] = {std::string(7000, 'b')};
+  t["All/Resources/user_edited.txt"] = {"as shipped, release two\n"};
+  t["All/Skyrill.app/Contents/MacOS/Skyrill"] = {"#!/bin/sh\necho two\n", 0755};
+  t["All/New Folder/fresh.bin"] = {std::string(12000, 'f')};
+  t["All/tiny.txt"] = {"y"};
+  return t;
+}
+
+class WebUpdate : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    reset_model();
+    shell_double::reset();
+    shell_double::reopen_log();
+    question_double::reset();
+    port = nginx_port();
+    ASSERT_NE(port, 0);
+    http.proxy_host = "127.0.0.1";
+    http.proxy_port = port;
+    name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    for (int m = 0; m < 2; ++m) {
+      server_name[m] = nginx_hosts[1 + m];
+      server_path[m] = "/" + name + "/" + release_folder;
+      mirror[m] = nginx_root(nginx_hosts[1 + m]) + name + "/" + release_folder;
+      remove_tree(nginx_root(nginx_hosts[1 + m]) + name + "/");
+    }
+    stg.server_count = 2;
+    stg.server_pick = 0;
+    stg.download_os = 3;
+    dest_dir_path = work.path() + "Skyrill 9/";
+    temp_path = work.path() + "tmp/";
+    make_folders(temp_path);
+  }
+  void TearDown() override {
+    leave_web_install();
+    checksum_directory_kill();
+  }
+
+  // Both mirrors serve the release; the directory lists older's histories too.
+  void publish(const release_tree& older, const release_tree& newer) {
+    text = directory_text(older, newer, &newest);
+    for (int m = 0; m < 2; ++m) {
+      write_archives(newer, mirror[m]);
+      write_directory_archive(text, mirror[m]);
+    }
+  }
+
+  // What the wizard does: fetch and read the directory, scan, decide, make folders, then step
+  // the scheduler until it reports. Returns grab_files' last result.
+  int run_update(double limit_seconds = 120) {
+    std::string archive = temp_path + "directory.txt.zip";
+    int r = 0;
+    while ((r = http.net_check(0, server_name[0], server_path[0] + "directory.txt.zip", archive)) == 0)
+      usleep(100);
+    EXPECT_EQ(r, 1);
+    EXPECT_EQ(zip_to_file(archive, temp_path, nullptr, 0), 0);
+    EXPECT_EQ(read_directory(temp_path + "directory.txt", ""), 3);
+    int cursor = 0;
+    float progress = 0;
+    while (!checksum_directory(cursor, progress)) usleep(100);
+    scenery_from_install();
+    recalc_disk_sizes();
+    if (!begin_web_install()) return -1;
+    int64_t start = platform_microseconds();
+    int result = 0;
+    while ((result = grab_files()) == 0) {
+      xtim.xtim_update();
+      if (platform_microseconds() - start > limit_seconds * 1e6) {
+        ADD_FAILURE() << "the update did not end";
+        break;
+      }
+    }
+    leave_web_install();
+    return result;
+  }
+
+  // Every newest entry of the release is on disk with its signature, or absent when gone.
+  void expect_installed(const std::set<std::string>& except = {}) {
+    for (const release_entry& e : newest) {
+      std::string local = dest_dir_path + e.path.substr(e.path.find('/') + 1);
+      if (except.count(e.path)) continue;
+      if (e.sig == "GONE") {
+        EXPECT_FALSE(path_exists(local)) << e.path;
+      } else {
+        EXPECT_EQ(md5sum_of(local), e.sig) << e.path;
+      }
+    }
+  }
+
+  void expect_no_temporary_archive() {
+    auto r = run_process({"find", temp_path, "-name", "*.zip", "!", "-name", "directory.txt.zip"});
+    EXPECT_EQ(r.out, "");
+    EXPECT_FALSE(path_exists(temp_path + "unpack"));
+  }
+
+  temp_tree work;
+  unsigned short port = 0;
+  std::string name;
+  std::string mirror[2];
+  std::string text;
+  std::vector<release_entry> newest;
+};
+
+TEST_F(WebUpdate, BringsAnInstallationOfReleaseOneToReleaseTwo) {
+  release_tree one = release_one(), two = release_two();
+  install_tree(one, dest_dir_path);
+  write_whole_file(dest_dir_path + "Resources/user_edited.txt", "my own edits\n");
+  unlink((dest_dir_path + "Resources/missing.txt").c_str());
+  write_whole_file(dest_dir_path + "Resources/stray.txt", "the user's own file\n");
+  publish(one, two);
+  // Mirror A lacks some files: they come from mirror B.
+  unlink((mirror[0] + "All/New Folder/fresh.bin.zip").c_str());
+  unlink((mirror[0] + "All/Resources/changed.dat.zip").c_str());
+  question_double::script_by_path({{"user_edited.txt", answer_keep}}, answer_cancel);
+  stg.log_actions = 1;
+
+  EXPECT_EQ(run_update(), 1);
+  EXPECT_EQ(stg.install_problem, 0);
+  EXPECT_EQ(next.all_done, 1);
+  expect_installed({"All/Resources/user_edited.txt"});
+  EXPECT_EQ(read_whole_file(dest_dir_path + "Resources/user_edited.txt"), "my own edits\n");
+  ASSERT_EQ(question_double::asked().size(), 1u);
+  EXPECT_EQ(read_whole_file(dest_dir_path + "Resources/stray.txt"), "the user's own file\n");
+  EXPECT_FALSE(path_exists(dest_dir_path + "Resources/retired"));
+  struct stat st;
+  ASSERT_EQ(stat((dest_dir_path + "Skyrill.app/Contents/MacOS/Skyrill").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0755u);
+  expect_no_temporary_archive();
+  std::string log = shell_double::log_text();
+  EXPECT_NE(log.find("now we want to nuke a file: DELETING  file " + dest_dir_path +
+                     "Resources/retired/old.txt, with result=0."),
+            std::string::npos);
+  EXPECT_NE(log.find("cleanup: DELETING  file " + dest_dir_path + "Resources/retired/deeper/"),
+            std::string::npos);
+
+  // A second run finds nothing left to do.
+  reset_model();
+  stg.server_count = 2;
+  stg.download_os = 3;
+  question_double::script({}, answer_keep);
+  EXPECT_EQ(run_update(), 1);
+  for (auto& h : sim_info) EXPECT_EQ(h.back().do_install, 0) << h.back().path;
+  expect_installed({"All/Resources/user_edited.txt"});
+}
+
+TEST_F(WebUpdate, OverwriteAnswerReplacesTheModifiedFile) {
+  release_tree one = release_one(), two = release_two();
+  install_tree(one, dest_dir_path);
+  write_whole_file(dest_dir_path + "Resources/user_edited.txt", "my own edits\n");
+  publish(one, two);
+  question_double::script({answer_replace}, answer_cancel);
+  EXPECT_EQ(run_update(), 1);
+  expect_installed();
+}
+
+TEST_F(WebUpdate, AWrongArchiveIsCaughtAndFetchedFromTheOtherMirror) {
+  release_tree one = release_one(), two = release_two();
+  install_tree(one, dest_dir_path);
+  publish(one, two);
+  // Mirror A serves release one's archive under release two's name.
+  release_tree stale;
+  stale["All/Resources/changed.dat"] = one["All/Resources/changed.dat"];
+  write_archives(stale, mirror[0]);
+  EXPECT_EQ(run_update(), 1);
+  EXPECT_EQ(stg.install_problem, 0);
+  expect_installed();
+  EXPECT_NE(shell_double::log_text().find("does not match the release"), std::string::npos);
+}
+
+TEST_F(WebUpdate, AFileMissingEverywhereStopsWithAReport) {
+  release_tree one = release_one(), two = release_two();
+  install_tree(one, dest_dir_path);
+  publish(one, two);
+  for (int m = 0; m < 2; ++m) unlink((mirror[m] + "All/New Folder/fresh.bin.zip").c_str());
+  EXPECT_EQ(run_update(), 1);
+  EXPECT_EQ(stg.install_problem, 1);
+  EXPECT_EQ(next.all_done, 0);
+  auto alerts = shell_double::alerts();
+  ASSERT_FALSE(alerts.empty());
+  EXPECT_EQ(alerts.back().lines[0], "The installer cannot download a file.");
+  EXPECT_NE(alerts.back().lines[2].find("fresh.bin.zip"), std::string::npos);
+  EXPECT_FALSE(path_exists(dest_dir_path + "New Folder/fresh.bin"));
+  for (auto& h : sim_info) {
+    if (h.back().path == "All/New Folder/fresh.bin") {
+      EXPECT_EQ(h.back().is_current, 0);
+    }
+  }
+  expect_no_temporary_archive();
+}
+
+TEST_F(WebUpdate, ADeleteOnlyReleaseIsApplied) {
+  release_tree one = release_one(), two = release_one();
+  two.erase("All/Resources/retired/old.txt");
+  install_tree(one, dest_dir_path);
+  publish(one, two);
+  EXPECT_EQ(run_update(), 1);
+  EXPECT_FALSE(path_exists(dest_dir_path + "Resources/retired/old.txt"));
+  expect_installed();
+}
+
+TEST_F(WebUpdate, InstalledGlobalSceneryIsLeftAlone) {
+  release_tree one = release_one();
+  one["All/Global Scenery/+40-120/+45-118.dsf"] = {"tile v1"};
+  release_tree two = one;
+  two["All/Global Scenery/+40-120/+45-118.dsf"] = {"tile v2"};
+  two["All/Global Scenery/+50+000/+51+001.dsf"] = {"a tile the user never installed"};
+  install_tree(one, dest_dir_path);
+  publish(one, two);
+  EXPECT_EQ(run_update(), 1);
+  EXPECT_EQ(read_whole_file(dest_dir_path + "Global Scenery/+40-120/+45-118.dsf"), "tile v2");
+  EXPECT_FALSE(path_exists(dest_dir_path + "Global Scenery/+50+000/+51+001.dsf"));
+}
+
+TEST_F(WebUpdate, NoStreamCountEndsAnUpdateEarly) {
+  release_tree one = release_one(), two = release_two();
+  install_tree(one, dest_dir_path);
+  publish(one, two);
+  stg.stream_count = -5;
+  EXPECT_EQ(run_update(), 1);
+  EXPECT_EQ(stg.install_problem, 0);
+  expect_installed();
+}
+
+TEST_F(WebUpdate, OneStreamAndFourStreams) {
+  for (int streams : {1, 4}) {
+    reset_model();
+    stg.server_count = 2;
+    stg.download_os = 3;
+    remove_tree(dest_dir_path);
+    release_tree one = release_one(), two = release_two();
+    install_tree(one, dest_dir_path);
+    publish(one, two);
+    stg.stream_count = streams;
+    EXPECT_EQ(run_update(), 1) << streams;
+    int active = 0;
+    for (int i = 0; i < 4; ++i) active += next.slot_active[i];
+    EXPECT_EQ(active, streams) << streams;
+    expect_installed();
+  }
+}
+
+// Back from the install step leaves transfers in the scheduler's slots; they must not deliver one
+// file's archive for another when the step comes back.
+TEST_F(WebUpdate, EnteringAndLeavingTheStepStopsItsTransfers) {
+  release_tree one = release_one();
+  publish(one, one);
+  for (int pass = 0; pass < 2; ++pass) {
+    for (int i = 0; i < 4; ++i) {
+      EXPECT_EQ(http.net_check(i + 2, server_name[0], server_path[0] + "All/tiny.txt.zip",
+                               slot_archive_path(i)),
+                0);
+      ASSERT_NE(http.slots[i + 2], nullptr);
+    }
+    if (pass == 0) {
+      leave_web_install();
+    } else {
+      EXPECT_EQ(begin_web_install(), 1);
+    }
+    for (int i = 0; i < 4; ++i) {
+      EXPECT_EQ(http.slots[i + 2], nullptr) << pass;
+      EXPECT_FALSE(path_exists(slot_archive_path(i))) << pass;
+    }
+  }
+}
+
+// Releases made by the release builder from generated source trees, served by both mirrors
+// (mirror A lacking some files), applied to an installation of release 1 that the user changed.
+TEST_F(WebUpdate, BuilderReleasesFromOneToTwo) {
+  temp_tree t;
+  write_release_source(t.path() + "src1/", sample_release_files(1));
+  release_build r1 = run_release_builder(t.path() + "src1/", t.path() + "masters1/", "", release_older);
+  ASSERT_EQ(r1.exit_code, 0) << r1.output;
+  std::vector<release_source_file> files2 = sample_release_files(2);
+  for (release_source_file& f : files2)
+    if (f.path == "Linux/skyrill") f.content = "#!/bin/sh\necho skyrill two\n";
+  write_release_source(t.path() + "src2/", files2);
+  release_build r2 = run_release_builder(t.path() + "src2/", t.path() + "masters2/",
+                                         r1.directory_file, release_current);
+  ASSERT_EQ(r2.exit_code, 0) << r2.output;
+  for (int m = 0; m < 2; ++m) {
+    server_path[m] = "/" + name + "/" + release_name + "/";
+    publish_web_mirror(r2.masters, nginx_root(nginx_hosts[1 + m]) + name + "/" + release_name + "/");
+  }
+  std::string mirror_a = nginx_root(nginx_hosts[1]) + name + "/" + release_name + "/";
+  unlink((mirror_a + "All/Weapons/new rocket.wpn.zip").c_str());
+  unlink((mirror_a + "Linux/skyrill.zip").c_str());
+
+  // The installation of release 1: every file for Linux, as the builder's source had it.
+  for (const release_source_file& f : sample_release_files(1)) {
+    if (f.path.compare(0, 4, "All/") != 0 && f.path.compare(0, 6, "Linux/") != 0) continue;
+    std::string local = dest_dir_path + f.path.substr(f.path.find('/') + 1);
+    make_folders(local.substr(0, local.rfind('/') + 1));
+    write_whole_file(local, f.content);
+    chmod(local.c_str(), f.mode);
+  }
+  write_whole_file(dest_dir_path + "Instructions/readme.txt", "my notes\n");
+  unlink((dest_dir_path + "Airfoils/naca 2412.afl").c_str());
+  write_whole_file(dest_dir_path + "Resources/stray.txt", "mine\n");
+  question_double::script_by_path({{"Instructions/readme.txt", answer_replace}}, answer_cancel);
+
+  EXPECT_EQ(run_update(), 1);
+  EXPECT_EQ(stg.install_problem, 0);
+  EXPECT_EQ(question_double::asked().size(), 1u);
+  EXPECT_EQ(read_whole_file(dest_dir_path + "Resources/stray.txt"), "mine\n");
+  EXPECT_FALSE(path_exists(dest_dir_path + "Resources/retired.txt"));
+  struct stat st;
+  ASSERT_EQ(stat((dest_dir_path + "skyrill").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0755u);
+  EXPECT_EQ(read_whole_file(dest_dir_path + "skyrill"), "#!/bin/sh\necho skyrill two\n");
+  expect_no_temporary_archive();
+
+  // Every wanted file of release 2's directory is installed with its signature.
+  reset_model();
+  stg.download_os = 3;
+  ASSERT_EQ(read_directory(r2.directory_file, ""), 3);
+  int checked = 0;
+  for (size_t h = 0; h < sim_info.size(); ++h) {
+    const file_version_struct& v = sim_info[h].back();
+    if (!want_this_f(static_cast<int>(h), static_cast<int>(sim_info[h].size() - 1))) continue;
+    std::string local = local_path_of(v);
+    if (v.sig_want == "GONE") {
+      EXPECT_FALSE(path_exists(local)) << v.path;
+    } else {
+      EXPECT_EQ(md5sum_of(local), v.sig_want) << v.path;
+    }
+    ++checked;
+  }
+  EXPECT_GE(checked, 10);
+
+  // Cross-check of the builder against zip and md5sum: each archive unpacks to the bytes the
+  // directory signs, which are the source file's, and the size is whole KB of it.
+  for (const file_history_struct& h : sim_info) {
+    const file_version_struct& v = h.back();
+    if (v.sig_want == "GONE") continue;
+    std::string archive = nginx_root(nginx_hosts[2]) + name + "/" + release_name + "/" + v.path;
+    auto unzipped = run_process({"unzip", "-p", archive + ".zip"});
+    ASSERT_EQ(unzipped.exit_code, 0) << v.path;
+    EXPECT_EQ(md5_of_text(unzipped.out), v.sig_want) << v.path;
+    EXPECT_EQ(md5sum_of(t.path() + "src2/" + v.path), v.sig_want) << v.path;
+    EXPECT_EQ(static_cast<int64_t>(v.unz_size), static_cast<int64_t>(unzipped.out.size() / 1000))
+        << v.path;
+  }
+}
+
+// Killed at several points and run again: every run ends with the installation equal to the
+// release, nothing lost and nothing half written.
+TEST_F(WebUpdate, KilledMidUpdateAndRunAgain) {
+  release_tree one = release_one(), two = release_two();
+  for (int i = 0; i < 40; ++i)
+    two["All/Bulk/file " + std::to_string(i) + ".bin"] = {std::string(20000 + i, 'a' + i % 26)};
+  install_tree(one, dest_dir_path);
+  publish(one, two);
+  for (int stop_after : {1, 4, 9}) {
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      // Dies without any clean-up once stop_after files are in.
+      reset_model();
+      stg.server_count = 2;
+      stg.download_os = 3;
+      std::string archive = temp_path + "directory.txt.zip";
+      while (http.net_check(0, server_name[0], server_path[0] + "directory.txt.zip", archive) == 0) {}
+      zip_to_file(archive, temp_path, nullptr, 0);
+      read_directory(temp_path + "directory.txt", "");
+      int cursor = 0;
+      float progress = 0;
+      while (!checksum_directory(cursor, progress)) usleep(100);
+      question_double::script({}, answer_keep);
+      if (!begin_web_install()) _exit(3);
+      while (!grab_files()) {
+        int installed = 0;
+        for (auto& h : sim_info) installed += h.back().do_install && h.back().is_current;
+        if (installed >= stop_after) raise(SIGKILL);
+      }
+      _exit(4);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status)) << stop_after;
+  }
+  reset_model();
+  stg.server_count = 2;
+  stg.download_os = 3;
+  question_double::script({}, answer_cancel);
+  EXPECT_EQ(run_update(), 1);
+  EXPECT_TRUE(question_double::asked().empty());
+  expect_installed();
+  EXPECT_FALSE(path_exists(dest_dir_path + "Resources/retired"));
+}
+
+// A full disk: the update stops with the reason, the installation keeps its files whole.
+TEST_F(WebUpdate, AFullDiskIsReportedAndTheInstallationStaysWhole) {
+  if (geteuid() != 0) GTEST_SKIP() << "mounting a small tmpfs needs root";
+  std::string small = work.path() + "small/";
+  make_folders(small);
+  if (mount("tmpfs", small.c_str(), "tmpfs", 0, "size=256k") != 0)
+    GTEST_SKIP() << "cannot mount a tmpfs here";
+  struct unmount_at_end {
+    std::string at;
+    ~unmount_at_end() { umount2(at.c_str(), MNT_DETACH); }
+  } guard{small};
+  dest_dir_path = small + "Skyrill 9/";
+  release_tree one = release_one(), two = release_two();
+  two["All/Resources/changed.dat"] = {std::string(600000, 'z')};
+  install_tree(one, dest_dir_path);
+  publish(one, two);
+  EXPECT_EQ(run_update(), 1);
+  EXPECT_EQ(stg.install_problem, 1);
+  auto alerts = shell_double::alerts();
+  ASSERT_FALSE(alerts.empty());
+  EXPECT_NE(alerts.back().lines[1].find("No space left on device"), std::string::npos);
+  // The file that could not be written is release one's, whole.
+  EXPECT_EQ(read_whole_file(dest_dir_path + "Resources/changed.dat"), std::string(5000, 'a'));
+  auto r = run_process({"find", dest_dir_path, "-name", ".*"});
+  EXPECT_EQ(r.out, "") << "a temporary file was left in the installation";
+  expect_no_temporary_archive();
+}
+
+}  // namespace
