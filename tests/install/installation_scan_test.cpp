@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "install/release_directory.h"
 #include "install/wizard_globals.h"
 #include "model_fixture.h"
 #include "support/process.h"
@@ -145,6 +146,26 @@ TEST_F(InstallationScan, CancelDrainsAndALaterScanCompletes) {
   run_scan_to_end();
   std::string want = md5sum_of(dest_dir_path + "big0");
   for (auto& h : sim_info) EXPECT_EQ(h.back().sig_have, want);
+}
+
+// Reading a new directory rebuilds the model the scan's tasks write into: the scan is drained
+// first.
+TEST_F(InstallationScan, ReadingADirectoryDrainsARunningScan) {
+  std::string big(4 << 20, 'x');
+  for (int i = 0; i < 40; ++i) {
+    std::string name = "big" + std::to_string(i);
+    install.write("inst/" + name, big);
+    add_history("All/" + name, {sig("a")}, "");
+  }
+  int cursor = 0;
+  float progress = 0;
+  checksum_directory(cursor, progress);
+  ASSERT_NE(checksum_workers, nullptr);
+  std::string dir = install.write("directory.txt", "I\n900 version\nINSTALLER\n\nDIR All/\n"
+                                  "FILE 0 0 1 0 0 0123456789abcdef0123456789abcdef a\n");
+  EXPECT_EQ(read_directory(dir, ""), 3);
+  EXPECT_EQ(checksum_workers, nullptr);
+  EXPECT_EQ(sim_info.size(), 1u);
 }
 
 }  // namespace
