@@ -24,6 +24,7 @@ endfunction()
 # modal question), declared low and defined by the shell or, in unit tests, by a double. The
 # layer libraries therefore do not link each other; every program links the layers it needs as
 # one group that the linker rescans until all calls resolve.
+# Every program also gets the global allocation operators as an object file of its own.
 function(sky_link_layers target)
-  target_link_libraries(${target} PRIVATE -Wl,--start-group ${ARGN} -Wl,--end-group)
+  target_link_libraries(${target} PRIVATE sky_allocation_operators -Wl,--start-group ${ARGN} -Wl,--end-group)
 endfunction()
