@@ -7,6 +7,7 @@
 
 #include "platform/dialogs.h"
 #include "runtime/error_report.h"
+#include "runtime/memory_report.h"
 #include "runtime/shell_services.h"
 #include "runtime/stack_dump.h"
 #include "runtime/thread_layer.h"
@@ -17,9 +18,6 @@ int ogl_inited = 0;
 const char* const alert_mem_stats_reason =
     "This is the dump_mem_stats call from the following code: if(type==t_exit || type == t_alert "
     "|| recursive_error)";
-
-// The memory report lives with the allocator; an alert writes it whenever it is linked in.
-void dump_mem_stats(const char* reason) __attribute__((weak));
 
 namespace {
 
@@ -70,7 +68,7 @@ void __MACIBM_alert(int screen, std::string l1, std::string l2, std::string l3, 
   if (!ogl_inited || recursive) platform_alert_box(l1 + " " + l2, l3 + " " + l4);
 
   if (type == t_alert || type == t_exit || recursive) {
-    if (dump_mem_stats) dump_mem_stats(alert_mem_stats_reason);
+    dump_mem_stats(alert_mem_stats_reason);
     xer << "\n";
     log_lines(l1, l2, l3, l4, where);
   }

@@ -16,6 +16,7 @@
 #include "runtime/shell_services.h"
 #include "runtime/thread_layer.h"
 #include "runtime/worker_pool.h"
+#include "shell/alerts.h"
 #include "shell/log.h"
 #include "support/temp_tree.h"
 
@@ -82,6 +83,11 @@ struct Alerts : ::testing::Test {
   }
 };
 
+// What the memory report adds to the log before an alert's own lines.
+const std::string memory_report_line =
+    std::string("OK check MemoryLog.txt! I just sent him a dump from ") + alert_mem_stats_reason +
+    "\n";
+
 TEST_F(Alerts, OrdinaryAlertOnTheMainThreadShowsLogsAndReturns) {
   for (int layer : {0, 1}) {
     SCOPED_TRACE(layer);
@@ -90,7 +96,9 @@ TEST_F(Alerts, OrdinaryAlertOnTheMainThreadShowsLogsAndReturns) {
     if (layer) THREAD_init();
     __MACIBM_alert(0, "l1", "l2", "l3", "l4", t_alert, "file.cpp", 12);
     EXPECT_EQ(boxes, (std::vector<std::string>{"l1 l2|l3 l4"}));
-    EXPECT_EQ(log_body(), "\nl1\nl2\nl3\nl4\n(file.cpp line 12)\n");
+    EXPECT_EQ(log_body(), memory_report_line + "\nl1\nl2\nl3\nl4\n(file.cpp line 12)\n");
+    EXPECT_NE(read_whole_file(dir.path() + "MemoryLog.txt").find(alert_mem_stats_reason),
+              std::string::npos);
     EXPECT_EQ(app_done, 0);
     EXPECT_FALSE(path_exists(dir.path() + "stack_crawl.txt"));
     if (layer) THREAD_shutdown();
@@ -113,7 +121,7 @@ TEST_F(Alerts, FatalAlertAppendsAStackDumpLogsAndExitsWithOne) {
         __MACIBM_alert(0, "dead", "", "", "end", t_exit, "fatal.cpp", 99);
       },
       testing::ExitedWithCode(1), "BOX: dead [|] end");
-  EXPECT_EQ(log_body(), "\ndead\n\n\nend\n(fatal.cpp line 99)\n");
+  EXPECT_EQ(log_body(), memory_report_line + "\ndead\n\n\nend\n(fatal.cpp line 99)\n");
   std::string dump = crawl();
   EXPECT_EQ(dump.rfind("an earlier crash\n  0) __MACIBM_alert(", 0), 0u) << dump;
   EXPECT_NE(dump.find("Alerts_FatalAlertAppendsAStackDump"), std::string::npos) << dump;
@@ -130,7 +138,7 @@ TEST_F(Alerts, AlertRaisedWhileAnotherShowsEndsTheProcess) {
         __MACIBM_alert(0, "outer", "", "", "", t_alert, "outer.cpp", 1);
       },
       testing::ExitedWithCode(1), "BOX: outer [|] *\nBOX: inner [|] ");
-  EXPECT_EQ(log_body(), "\ninner\n\n\n\n(inner.cpp line 2)\n");
+  EXPECT_EQ(log_body(), memory_report_line + "\ninner\n\n\n\n(inner.cpp line 2)\n");
   EXPECT_FALSE(path_exists(dir.path() + "stack_crawl.txt"));
 }
 
@@ -179,8 +187,8 @@ TEST_F(Alerts, WorkerAlertsReachTheMainThreadInOrder) {
   EXPECT_EXIT(workers_raise_a_warning_then_a_fatal_alert(dir.path()),
       testing::ExitedWithCode(1), "BOX: warning [|] *\nBOX: fatal from a worker[|] ");
   EXPECT_EQ(log_body(),
-            "\nwarning\n\n\n\n(w.cpp line 2)\n"
-            "\nfatal\nfrom a worker\n\n\n(w.cpp line 3)\n");
+            memory_report_line + "\nwarning\n\n\n\n(w.cpp line 2)\n" + memory_report_line +
+                "\nfatal\nfrom a worker\n\n\n(w.cpp line 3)\n");
   // The dump is taken where the main thread shows the report.
   EXPECT_NE(crawl().find("THREAD_check_exception(int) + "), std::string::npos) << crawl();
   EXPECT_NE(crawl().find("exce_class::Report() + "), std::string::npos) << crawl();
