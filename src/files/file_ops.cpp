@@ -54,16 +54,6 @@ int read_link(const std::string& path, std::string& target) {
   }
 }
 
-std::string hex_digest(const unsigned char* d) {
-  static const char hex[] = "0123456789abcdef";
-  std::string s(32, '0');
-  for (int i = 0; i < 16; ++i) {
-    s[2 * i] = hex[d[i] >> 4];
-    s[2 * i + 1] = hex[d[i] & 15];
-  }
-  return s;
-}
-
 }  // namespace
 
 const char* const launch_bundle_executable = "Skyrill";
@@ -258,7 +248,7 @@ int calc_file_md5(const std::string& path, std::string& digest) {
     close(fd);
   }
   MD5Final(&ctx);
-  digest = hex_digest(ctx.digest);
+  digest = MD5_hex(ctx.digest);
   return 0;
 }
 

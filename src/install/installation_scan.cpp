@@ -30,22 +30,12 @@ const int batch_size = 10;
 // large files each.
 std::atomic<bool> stop_scan{false};
 
-std::string hex_digest(const unsigned char digest[16]) {
-  static const char hex[] = "0123456789abcdef";
-  std::string s(32, '0');
-  for (int i = 0; i < 16; ++i) {
-    s[2 * i] = hex[digest[i] >> 4];
-    s[2 * i + 1] = hex[digest[i] & 15];
-  }
-  return s;
-}
-
 std::string md5_of_bytes(const char* data, size_t size) {
   MD5Context ctx;
   MD5Init(&ctx);
   MD5UpdateWide(&ctx, data, size);
   MD5Final(&ctx);
-  return hex_digest(ctx.digest);
+  return MD5_hex(ctx.digest);
 }
 
 // Reads rather than maps: a file truncated while mapped would kill the process with SIGBUS.
@@ -74,7 +64,7 @@ bool md5_of_regular_file(const std::string& path, std::string* sig) {
   close(fd);
   if (!ok) return false;
   MD5Final(&ctx);
-  *sig = hex_digest(ctx.digest);
+  *sig = MD5_hex(ctx.digest);
   return true;
 }
 

@@ -171,3 +171,13 @@ void MD5Final(MD5Context* ctx) {
   MD5UpdateWide(ctx, length_bytes, 8);
   std::memcpy(ctx->digest, ctx->state, 16);
 }
+
+std::string MD5_hex(const unsigned char digest[16]) {
+  static const char hex[] = "0123456789abcdef";
+  std::string s(32, '0');
+  for (int i = 0; i < 16; ++i) {
+    s[2 * i] = hex[digest[i] >> 4];
+    s[2 * i + 1] = hex[digest[i] & 15];
+  }
+  return s;
+}

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 struct MD5Context {
   uint32_t bits[2];          // message length in bits modulo 2^64, low word first
@@ -24,6 +25,9 @@ void MD5Update(MD5Context* ctx, const void* bytes, uint16_t length);
 
 // Pads, appends the length and writes the digest into ctx->digest.
 void MD5Final(MD5Context* ctx);
+
+// A finished digest as the 32 lower-case hex digits the release directory stores.
+std::string MD5_hex(const unsigned char digest[16]);
 
 // The MD5 compression of one block given as sixteen little-endian words.
 void Transform(uint32_t state[4], const uint32_t in[16]);
