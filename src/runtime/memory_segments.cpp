@@ -26,21 +26,6 @@ inline size_t granularity_align(const malloc_params& mp, size_t s) {
   return (s + mp.granularity) & ~(mp.granularity - 1);
 }
 
-inline void mark_inuse_foot(mstate m, mchunkptr p, size_t s) {
-  chunk_plus_offset(p, s)->prev_foot = (size_t)m ^ m->magic;
-}
-inline void set_size_and_pinuse_of_inuse_chunk(mstate m, mchunkptr p, size_t s) {
-  p->head = s | pinuse_bit | cinuse_bit;
-  mark_inuse_foot(m, p, s);
-}
-inline void set_size_and_pinuse_of_free_chunk(mchunkptr p, size_t s) {
-  p->head = s | pinuse_bit;
-  chunk_plus_offset(p, s)->prev_foot = s;
-}
-inline void set_free_with_pinuse(mchunkptr p, size_t s, mchunkptr n) {
-  n->head &= ~pinuse_bit;
-  set_size_and_pinuse_of_free_chunk(p, s);
-}
 
 void note_footprint(mstate m, size_t grown) {
   if ((m->footprint += grown) > m->max_footprint) m->max_footprint = m->footprint;

@@ -64,9 +64,6 @@ namespace {
 inline bool ok_address(mstate m, const void* a) { return (char*)a >= m->least_addr; }
 inline bool ok_next(const void* p, const void* n) { return (char*)p < (char*)n; }
 
-inline void mark_inuse_foot(mstate m, mchunkptr p, size_t s) {
-  chunk_plus_offset(p, s)->prev_foot = (size_t)m ^ m->magic;
-}
 inline void set_inuse(mstate m, mchunkptr p, size_t s) {
   p->head = (p->head & pinuse_bit) | s | cinuse_bit;
   chunk_plus_offset(p, s)->head |= pinuse_bit;
@@ -76,18 +73,6 @@ inline void set_inuse_and_pinuse(mstate m, mchunkptr p, size_t s) {
   p->head = s | pinuse_bit | cinuse_bit;
   chunk_plus_offset(p, s)->head |= pinuse_bit;
   mark_inuse_foot(m, p, s);
-}
-inline void set_size_and_pinuse_of_inuse_chunk(mstate m, mchunkptr p, size_t s) {
-  p->head = s | pinuse_bit | cinuse_bit;
-  mark_inuse_foot(m, p, s);
-}
-inline void set_size_and_pinuse_of_free_chunk(mchunkptr p, size_t s) {
-  p->head = s | pinuse_bit;
-  chunk_plus_offset(p, s)->prev_foot = s;
-}
-inline void set_free_with_pinuse(mchunkptr p, size_t s, mchunkptr n) {
-  n->head &= ~pinuse_bit;
-  set_size_and_pinuse_of_free_chunk(p, s);
 }
 
 inline uint32_t idx2bit(unsigned i) { return (uint32_t)1 << i; }

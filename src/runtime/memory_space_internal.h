@@ -159,6 +159,24 @@ inline size_t minsize_for_tree_index(unsigned i) {
   return ((size_t)1 << ((i >> 1) + tree_bin_shift)) | (((size_t)(i & 1)) << ((i >> 1) + tree_bin_shift - 1));
 }
 inline bool is_initialized(mstate m) { return m->top != nullptr; }
+
+// Marking chunks in use or free, with the footer that names the owning space.
+inline void mark_inuse_foot(mstate m, mchunkptr p, size_t s) {
+  chunk_plus_offset(p, s)->prev_foot = (size_t)m ^ m->magic;
+}
+inline void set_size_and_pinuse_of_inuse_chunk(mstate m, mchunkptr p, size_t s) {
+  p->head = s | pinuse_bit | cinuse_bit;
+  mark_inuse_foot(m, p, s);
+}
+inline void set_size_and_pinuse_of_free_chunk(mchunkptr p, size_t s) {
+  p->head = s | pinuse_bit;
+  chunk_plus_offset(p, s)->prev_foot = s;
+}
+inline void set_free_with_pinuse(mchunkptr p, size_t s, mchunkptr n) {
+  n->head &= ~pinuse_bit;
+  set_size_and_pinuse_of_free_chunk(p, s);
+}
+
 inline bool segment_holds(const malloc_segment* s, const void* a) {
   return (char*)a >= s->base && (char*)a < s->base + s->size;
 }
