@@ -59,18 +59,6 @@ long long file_size(const std::string& path) {
   return lstat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
 }
 
-std::string noise(size_t size, unsigned seed) {
-  std::string s(size, '\0');
-  unsigned x = seed * 2654435761u + 7;
-  for (auto& c : s) {
-    x ^= x << 13;
-    x ^= x >> 17;
-    x ^= x << 5;
-    c = static_cast<char>(x);
-  }
-  return s;
-}
-
 // A Windows executable just big enough for the large-address-aware patch.
 std::string tiny_pe() {
   std::string s(64 + 24, '\0');

@@ -21,18 +21,6 @@ void write_file_with_mode(const std::string& path, const std::string& content, i
   chmod(path.c_str(), static_cast<mode_t>(mode));
 }
 
-// Bytes that do not compress, so that archive sizes are not all zero KB.
-std::string noise(size_t size, unsigned seed) {
-  std::string s(size, '\0');
-  unsigned x = seed * 2654435761u + 1;
-  for (auto& c : s) {
-    x ^= x << 13;
-    x ^= x >> 17;
-    x ^= x << 5;
-    c = static_cast<char>(x);
-  }
-  return s;
-}
 
 }  // namespace
 
@@ -104,4 +92,16 @@ void publish_web_mirror(const std::string& masters, const std::string& mirror_re
     process_result p = run_process({"cp", "-a", from, mirror_release_folder});
     if (p.exit_code != 0) throw std::runtime_error("cp failed: " + p.err);
   }
+}
+
+std::string noise(size_t size, unsigned seed) {
+  std::string s(size, '\0');
+  unsigned x = seed * 2654435761u + 1;
+  for (auto& c : s) {
+    x ^= x << 13;
+    x ^= x >> 17;
+    x ^= x << 5;
+    c = static_cast<char>(x);
+  }
+  return s;
 }

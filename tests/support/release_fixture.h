@@ -24,6 +24,9 @@ extern const char* const release_name;
 // Release numbers of the two builder programs.
 enum release_version { release_older = 90901, release_current = 91001 };
 
+// Bytes that do not compress (so that archive sizes are not all zero KB), the same for a seed.
+std::string noise(size_t size, unsigned seed);
+
 struct release_source_file {
   std::string path;     // release path below the source root, e.g. "All/Aircraft/c4.acf"
   std::string content;  // the bytes
