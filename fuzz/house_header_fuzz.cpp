@@ -1,31 +1,14 @@
 // The house header check and the text scanners over arbitrary bytes: the server list arrives
 // from the network and goes through exactly this code, so no input may read outside the view.
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <cstdint>
-#include <fstream>
 #include <string>
 
 #include "files/mapped_file.h"
+#include "scratch_file.h"
 #include "support/shell_double.h"
 
-namespace {
-std::string scratch_file() {
-  const char* tmp = getenv("TMPDIR");
-  std::string templ = std::string(tmp && *tmp ? tmp : "/tmp") + "/house_header_fuzz_XXXXXX";
-  int fd = mkstemp(templ.data());
-  if (fd >= 0) close(fd);
-  return templ;
-}
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const std::string path = scratch_file();
-  {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-  }
+  const std::string& path = fuzz_scratch::write(data, size);
   static const int versions[] = {820, 840, 900, 9002, 0};
   static const char* const keywords[] = {nullptr, "SERVERS", "INSTALLER", "DVD", "TRANSLATION"};
   xmap_class m(path);
