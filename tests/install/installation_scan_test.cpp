@@ -45,6 +45,15 @@ class InstallationScan : public ::testing::Test {
     make_folders(dest_dir_path);
   }
   void TearDown() override { checksum_directory_kill(); }
+  // Forty large files in the model, so that a scan is still running after its first step.
+  void add_large_files(size_t size) {
+    std::string content(size, 'x');
+    for (int i = 0; i < 40; ++i) {
+      std::string name = "big" + std::to_string(i);
+      install.write("inst/" + name, content);
+      add_history("All/" + name, {sig("a")}, "");
+    }
+  }
   temp_tree install;
   temp_tree outside;
 };
@@ -128,12 +137,7 @@ TEST_F(InstallationScan, EmptyModelAndMissingFolder) {
 }
 
 TEST_F(InstallationScan, CancelDrainsAndALaterScanCompletes) {
-  std::string big(8 << 20, 'x');
-  for (int i = 0; i < 40; ++i) {
-    std::string name = "big" + std::to_string(i);
-    install.write("inst/" + name, big);
-    add_history("All/" + name, {sig("a")}, "");
-  }
+  add_large_files(8 << 20);
   int cursor = 0;
   float progress = 0;
   checksum_directory(cursor, progress);
@@ -151,12 +155,7 @@ TEST_F(InstallationScan, CancelDrainsAndALaterScanCompletes) {
 // Reading a new directory rebuilds the model the scan's tasks write into: the scan is drained
 // first.
 TEST_F(InstallationScan, ReadingADirectoryDrainsARunningScan) {
-  std::string big(4 << 20, 'x');
-  for (int i = 0; i < 40; ++i) {
-    std::string name = "big" + std::to_string(i);
-    install.write("inst/" + name, big);
-    add_history("All/" + name, {sig("a")}, "");
-  }
+  add_large_files(4 << 20);
   int cursor = 0;
   float progress = 0;
   checksum_directory(cursor, progress);
