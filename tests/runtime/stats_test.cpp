@@ -63,9 +63,3 @@ TEST(Stat, RegistryOpensOnceAndResetsOwnValuesOnly) {
   ASSERT_EQ(UTL_stat::all_stats().count(UTL_stat_memory), 1u);
   EXPECT_TRUE(UTL_stat::all_stats()[UTL_stat_memory].empty());
 }
-
-TEST(Profiler, HooksDoNothing) {
-  UTL_profiler_init();
-  UTL_profiler_start("frame");
-  UTL_profiler_stop();
-}
