@@ -53,7 +53,7 @@ void release_lock(spin_lock* lk) {
   if (lk->owner.load(std::memory_order_relaxed) != current_thread_id()) corruption_error();
   if (--lk->count == 0) {
     lk->owner.store(0, std::memory_order_relaxed);
-    lk->word.exchange(0, std::memory_order_release);
+    lk->word.store(0, std::memory_order_release);
   }
 }
 

@@ -13,12 +13,14 @@ using namespace heap;
 
 namespace {
 
-// A freed block waiting in a thread cache; it lives in the block's own user bytes.
+// A freed block waiting in a thread cache; it lives in the block's own user bytes. A bin is a
+// chain from its newest block to its oldest, linked towards the older end only: a release then
+// writes nothing but the released block, and eviction, which is rare, finds where to cut the
+// chain by walking from the newest end (stamps fall along the chain).
 struct threadcacheblk {
   unsigned lastUsed;  // the cache's frees count when the block came in: its age stamp
   unsigned size;      // the bin size
   threadcacheblk* older;
-  threadcacheblk* newer;
 };
 static_assert(sizeof(threadcacheblk) <= cache_min_request, "a cached block fits the smallest bin");
 
@@ -67,7 +69,12 @@ inline void set_key_value(nedpool* p, intptr_t v) {
 
 void threadcache_at_exit(void* value);
 
-[[noreturn]] void usage_error() { std::abort(); }
+[[noreturn]] __attribute__((noinline, cold)) void usage_error() { std::abort(); }
+
+[[noreturn]] __attribute__((noinline, cold)) void double_free(void* mem) {
+  std::fprintf(stderr, "Attempt to free already freed memory block %p - aborting!\n", mem);
+  std::abort();
+}
 
 // Blocks leave a cache in batches; consecutive blocks of one space are released under one
 // taking of its lock. Only one space lock is held at a time, so this cannot deadlock against
@@ -77,14 +84,23 @@ void RemoveCacheEntries(threadcache* tc, unsigned age) {
   mstate held = nullptr;
   for (unsigned b = 0; b < cache_bin_count; ++b) {
     threadcacheblk** binsptr = &tc->bins[b * 2];
-    threadcacheblk* blk = binsptr[1];
-    while (blk && tc->frees - blk->lastUsed >= age) {
-      threadcacheblk* newer = blk->newer;
-      binsptr[1] = newer;
-      if (newer)
-        newer->older = nullptr;
-      else
-        binsptr[0] = nullptr;
+    if (!binsptr[1] || tc->frees - binsptr[1]->lastUsed < age) continue;
+    // The youngest block old enough, and the block just younger than it, which becomes the
+    // bin's oldest.
+    threadcacheblk* younger = nullptr;
+    threadcacheblk* blk = binsptr[0];
+    while (tc->frees - blk->lastUsed < age) {
+      younger = blk;
+      blk = blk->older;
+    }
+    if (younger) {
+      younger->older = nullptr;
+      binsptr[1] = younger;
+    } else {
+      binsptr[0] = binsptr[1] = nullptr;
+    }
+    while (blk) {
+      threadcacheblk* older = blk->older;
       tc->freeInCache -= blk->size;
       if ((ptrdiff_t)tc->freeInCache < 0) usage_error();
       mstate fm = get_mstate_for(mem2chunk(blk), mparams.magic);
@@ -95,14 +111,14 @@ void RemoveCacheEntries(threadcache* tc, unsigned age) {
         held = fm;
       }
       internal_free(fm, blk);
-      blk = newer;
+      blk = older;
     }
   }
   if (held) release_lock(&held->mutex);
 }
 
 // Oldest blocks first, by halving ages, until the cache holds less than its capacity.
-void ReleaseFreeInCache(threadcache* tc) {
+__attribute__((noinline)) void ReleaseFreeInCache(threadcache* tc) {
   for (unsigned age = cache_first_eviction_age; age; age >>= 1) {
     if (tc->freeInCache < cache_capacity) break;
     RemoveCacheEntries(tc, age);
@@ -227,7 +243,7 @@ inline unsigned cache_bin_of(size_t size) {
   return 31 - (unsigned)__builtin_clz((unsigned)(size >> cache_bin_shift));
 }
 
-void* threadcache_malloc(threadcache* tc, size_t* size) {
+__attribute__((always_inline)) inline void* threadcache_malloc(threadcache* tc, size_t* size) {
   unsigned idx = cache_bin_of(*size);
   size_t bestsize = (size_t)1 << (idx + cache_bin_shift);
   if (*size > bestsize) {
@@ -248,38 +264,29 @@ void* threadcache_malloc(threadcache* tc, size_t* size) {
   if (!(head & cinuse_bit) || (head & ~inuse_bits) - chunk_overhead < blk->size || blk->size < bestsize)
     usage_error();
   binsptr[0] = blk->older;
-  if (blk->older)
-    blk->older->newer = nullptr;
-  else
-    binsptr[1] = nullptr;
+  if (!blk->older) binsptr[1] = nullptr;
   tc->freeInCache -= blk->size;
   ++tc->successes;
   return blk;
 }
 
-void threadcache_free(threadcache* tc, void* mem, size_t size) {
+__attribute__((always_inline)) inline void threadcache_free(threadcache* tc, void* mem, size_t size) {
   if (size < cache_min_request || size > cache_max_take_back) usage_error();
   unsigned idx = cache_bin_of(size);
   if (idx >= cache_bin_count) idx = cache_bin_count - 1;
   unsigned binsize = 1u << (idx + cache_bin_shift);
   threadcacheblk** binsptr = &tc->bins[idx * 2];
   threadcacheblk* blk = (threadcacheblk*)mem;
-  if (*binsptr == blk) {
-    std::fprintf(stderr, "Attempt to free already freed memory block %p - aborting!\n", mem);
-    std::abort();
-  }
-  ++tc->frees;
-  blk->lastUsed = tc->frees;
+  threadcacheblk* newest = *binsptr;
+  if (__builtin_expect(newest == blk, 0)) double_free(mem);
+  unsigned stamp = ++tc->frees;
+  blk->lastUsed = stamp;
   blk->size = binsize;
-  blk->older = *binsptr;
-  blk->newer = nullptr;
-  if (*binsptr)
-    (*binsptr)->newer = blk;
-  else
-    binsptr[1] = blk;
+  blk->older = newest;
+  if (!newest) binsptr[1] = blk;
   *binsptr = blk;
   tc->freeInCache += binsize;
-  if (tc->freeInCache >= cache_capacity) ReleaseFreeInCache(tc);
+  if (__builtin_expect(tc->freeInCache >= cache_capacity, 0)) ReleaseFreeInCache(tc);
 }
 
 inline bool cacheable(size_t usable) {
@@ -338,6 +345,14 @@ inline mstate GetMSpace(nedpool* p, threadcache* tc, int mymspace, size_t size) 
   return m;
 }
 
+// A request the thread's cache could not serve, from the thread's space.
+__attribute__((noinline)) void* space_malloc(nedpool* p, threadcache* tc, int mymspace, size_t size) {
+  mstate m = GetMSpace(p, tc, mymspace, size);
+  void* ret = internal_malloc(m, size);
+  release_lock(&m->mutex);
+  return ret;
+}
+
 }  // namespace
 
 // ---- entry points with a pool
@@ -346,14 +361,9 @@ void* nedpmalloc(nedpool* p, size_t size) {
   p = pool_or_sys(p);
   int mymspace;
   threadcache* tc = GetThreadCache(p, &mymspace, &size);
-  void* ret = nullptr;
-  if (tc && size <= cache_max_request) ret = threadcache_malloc(tc, &size);
-  if (!ret) {
-    mstate m = GetMSpace(p, tc, mymspace, size);
-    ret = internal_malloc(m, size);
-    release_lock(&m->mutex);
-  }
-  return ret;
+  if (tc && size <= cache_max_request)
+    if (void* ret = threadcache_malloc(tc, &size)) return ret;
+  return space_malloc(p, tc, mymspace, size);
 }
 
 void* nedpcalloc(nedpool* p, size_t count, size_t size) {
@@ -584,10 +594,38 @@ size_t nedblksize(void* mem) {
 
 // ---- the process-wide pool
 
-void* nedmalloc(size_t size) { return nedpmalloc(nullptr, size); }
+// The process pool's entry points come first for every allocation of the program; a thread
+// with a cache is served here without a call when the cache has the block.
+void* nedmalloc(size_t size) {
+  intptr_t v = sys_key_mirror;
+  if (__builtin_expect(v > 0 && size <= cache_max_request, 1)) {
+    threadcache* tc = (threadcache*)v;
+    int mymspace = tc->mymspace;
+    if (mymspace < 0 || tc->threadid != current_thread_id()) usage_error();
+    if (size < cache_min_request) size = cache_min_request;
+    if (void* ret = threadcache_malloc(tc, &size)) return ret;
+    return space_malloc(&syspool, tc, mymspace, size);
+  }
+  return nedpmalloc(nullptr, size);
+}
 void* nedcalloc(size_t count, size_t size) { return nedpcalloc(nullptr, count, size); }
 void* nedrealloc(void* mem, size_t size) { return nedprealloc(nullptr, mem, size); }
-void nedfree(void* mem) { nedpfree(nullptr, mem); }
+void nedfree(void* mem) {
+  intptr_t v = sys_key_mirror;
+  if (__builtin_expect(v > 0 && mem != nullptr, 1)) {
+    threadcache* tc = (threadcache*)v;
+    if (tc->mymspace < 0 || tc->threadid != current_thread_id()) usage_error();
+    size_t head = live_block_head(mem2chunk(mem));
+    size_t usable = (head & ~inuse_bits) - chunk_overhead;
+    if (!(head & cinuse_bit) || !usable) usage_error();
+    if (cacheable(usable))
+      threadcache_free(tc, mem, usable);
+    else
+      mspace_free(nullptr, mem);
+    return;
+  }
+  nedpfree(nullptr, mem);
+}
 void* nedmemalign(size_t alignment, size_t size) { return nedpmemalign(nullptr, alignment, size); }
 void** nedindependent_calloc(size_t count, size_t elem_size, void** chunks) {
   return nedpindependent_calloc(nullptr, count, elem_size, chunks);

@@ -179,6 +179,39 @@ TEST(ThreadCache, EvictionKeepsTheCacheBelowItsCapacity) {
   });
 }
 
+// Releases alternate between two bins, so the ages interleave: eviction must cut each bin's
+// chain at the right block, free only the oldest, and leave the rest served newest first.
+TEST(ThreadCache, EvictionTakesTheOldestOfEachBinAndKeepsTheRestInOrder) {
+  pool_guard pool(4);
+  nedpool* p = pool.p;
+  on_thread([&] {
+    std::vector<void*> big, small;
+    for (int i = 0; i < 43; ++i) big.push_back(nedpmalloc(p, 8192));
+    for (int i = 0; i < 42; ++i) small.push_back(nedpmalloc(p, 4096));
+    unsigned frees_before = ned_threadcache_state(p).frees;
+    // 42 pairs hold 516,096 bytes; the 43rd large block reaches the capacity. By then the
+    // cache has counted 85 more frees, so the age-64 pass takes the first 21 releases: 11
+    // large and 10 small blocks.
+    for (int i = 0; i < 43; ++i) {
+      nedpfree(p, big[i]);
+      if (i < 42) nedpfree(p, small[i]);
+    }
+    ned_threadcache_info info = ned_threadcache_state(p);
+    ASSERT_EQ(info.frees - frees_before, 85u);
+    EXPECT_EQ(info.bin_blocks[8], 32u);
+    EXPECT_EQ(info.bin_blocks[7], 32u);
+    EXPECT_EQ(info.free_bytes, 32u * 8192 + 32u * 4096);
+    for (int i = 42; i >= 11; --i) ASSERT_EQ(nedpmalloc(p, 8192), big[i]) << i;
+    for (int i = 41; i >= 10; --i) ASSERT_EQ(nedpmalloc(p, 4096), small[i]) << i;
+    info = ned_threadcache_state(p);
+    EXPECT_EQ(info.free_bytes, 0u);
+    EXPECT_EQ(info.bin_blocks[8] + info.bin_blocks[7], 0u);
+    EXPECT_EQ(memory_checker::check_space(ned_pool_space(p, 0)), "");
+    for (int i = 11; i < 43; ++i) nedpfree(p, big[i]);
+    for (int i = 10; i < 42; ++i) nedpfree(p, small[i]);
+  });
+}
+
 TEST(ThreadCache, CrossThreadFreeIsReusedByTheFreeingThread) {
   pool_guard pool(4);
   nedpool* p = pool.p;
