@@ -41,8 +41,12 @@ bool try_lock(spin_lock* lk) {
     ++lk->count;
     return true;
   }
+  // Reading first keeps a busy lock's cache line shared instead of pulling it over for a
+  // compare-and-swap that would fail.
   int expected = 0;
-  if (!lk->word.compare_exchange_strong(expected, 1, std::memory_order_acquire)) return false;
+  if (lk->word.load(std::memory_order_relaxed) != 0 ||
+      !lk->word.compare_exchange_strong(expected, 1, std::memory_order_acquire))
+    return false;
   if (lk->owner.load(std::memory_order_relaxed) != 0) corruption_error();
   lk->owner.store(me, std::memory_order_relaxed);
   lk->count = 1;
@@ -593,8 +597,13 @@ void* internal_calloc(mstate m, size_t count, size_t elem_size) {
   // A product that wraps makes the request impossible; a count of 0 asks for a minimal block.
   size_t req;
   if (__builtin_mul_overflow(count, elem_size, &req)) req = ~(size_t)0;
+  // Whether the chunk is a fresh mapping (already zero) is read under the space's lock: the
+  // word before an ordinary chunk is its free neighbour's footer, which other threads rewrite.
+  lock_state(m);
   void* mem = internal_malloc(m, req);
-  if (mem && !is_mmapped(mem2chunk(mem))) std::memset(mem, 0, req);
+  bool fresh_mapping = mem && is_mmapped(mem2chunk(mem));
+  unlock_state(m);
+  if (mem && !fresh_mapping) std::memset(mem, 0, req);
   return mem;
 }
 
