@@ -1,11 +1,15 @@
 // Download throughput of the HTTP client against curl, from the same nginx in the same run.
-//   http_bench PORT OUTDIR [GAPS_MS] [ROUNDS]
+//   http_bench PORT OUTDIR [WAITS] [ROUNDS]
 // nginx on 127.0.0.1:PORT serves mirror-a.test with /bench/a.bin .. d.bin (four files) and
 // /bench/big.bin. Our client fetches the four files on slots 2..5 and the big one on slot 2,
 // polled as the frame loop polls the download scheduler: passes over the slots until 0.02 s of
-// the frame are used, then the shell's wait for events before the next frame, for each wait in
-// GAPS_MS ("0,17" by default: back-to-back budgets, and the 17 ms event wait of an idle window). curl fetches the same files through the same proxy setting. Each case runs ROUNDS
-// times (3 by default), alternating, and the best wall time of each side counts. MB = 2^20 bytes.
+// the frame are used, then the frame's wait before the next one. WAITS lists the waits to try
+// ("0,17,wait" by default): a number is a plain sleep of that many milliseconds (0: back-to-back
+// frames, 17: an idle tick that nothing cuts short), "wait" the frame loop's own event wait of
+// one tick with SDL's event subsystem up, which the transfers' sockets wake. curl fetches the
+// same files through the same proxy setting. Each case runs ROUNDS times (3 by default),
+// alternating, and the best wall time of each side counts. MB = 2^20 bytes. The last line gives
+// the ratios of the "wait" case (of the last case when "wait" is not listed).
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -13,14 +17,18 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <SDL2/SDL.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "net/http_client.h"
+#include "platform/event_wait.h"
 
 extern char** environ;
 
@@ -38,13 +46,26 @@ double now() {
       .count();
 }
 
+// How a frame ends before the next one starts.
+struct frame_wait {
+  bool event_wait = false;  // the frame loop's event wait of one tick
+  int sleep_ms = 0;         // otherwise a plain sleep (0: none)
+  std::string name() const {
+    return event_wait ? "the frame loop's event wait (17 ms, woken by the sockets)"
+                      : "a plain " + std::to_string(sleep_ms) + " ms sleep";
+  }
+  std::string short_name() const {
+    return event_wait ? "frame wait" : std::to_string(sleep_ms) + " ms sleep";
+  }
+};
+
 long long file_size(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
 }
 
 measure run_ours(const std::vector<std::string>& paths, const std::vector<std::string>& locals,
-                 int gap_ms) {
+                 const frame_wait& wait) {
   for (auto& l : locals) unlink(l.c_str());
   rusage before, after;
   getrusage(RUSAGE_SELF, &before);
@@ -60,7 +81,11 @@ measure run_ours(const std::vector<std::string>& paths, const std::vector<std::s
         done = done && result[i];
       }
     } while (!done && now() - frame_start < 0.02);
-    if (!done && gap_ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(gap_ms));
+    if (done) break;
+    if (wait.event_wait)
+      platform_wait_for_events(17);
+    else if (wait.sleep_ms > 0)
+      std::this_thread::sleep_for(std::chrono::milliseconds(wait.sleep_ms));
   }
   measure m;
   m.wall = now() - start;
@@ -112,14 +137,19 @@ void print(const char* who, const measure& m, double mb) {
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    fprintf(stderr, "usage: %s PORT OUTDIR [GAPS_MS] [ROUNDS]\n", argv[0]);
+    fprintf(stderr, "usage: %s PORT OUTDIR [WAITS] [ROUNDS]\n", argv[0]);
     return 2;
   }
   std::string port = argv[1];
   std::string out = std::string(argv[2]) + "/";
-  std::vector<int> gaps;
-  for (const char* p = argc > 3 ? argv[3] : "0,17"; *p;) {
-    gaps.push_back(atoi(p));
+  std::vector<frame_wait> waits;
+  for (const char* p = argc > 3 ? argv[3] : "0,17,wait"; *p;) {
+    frame_wait w;
+    if (strncmp(p, "wait", 4) == 0)
+      w.event_wait = true;
+    else
+      w.sleep_ms = atoi(p);
+    waits.push_back(w);
     while (*p && *p != ',') ++p;
     if (*p == ',') ++p;
   }
@@ -153,21 +183,29 @@ int main(int argc, char** argv) {
 
   printf("HTTP download from nginx on loopback, best of %d; MB = 2^20 bytes\n", rounds);
   bool all_ok = true;
+  bool any_event_wait = false;
+  for (const frame_wait& w : waits) any_event_wait = any_event_wait || w.event_wait;
   std::string ratios;
-  for (int gap_ms : gaps) {
+  for (const frame_wait& wait : waits) {
+    // The program's frames wait with SDL's events up, so the wait looks at the sockets in slices.
+    if (wait.event_wait && SDL_Init(SDL_INIT_EVENTS) != 0) {
+      fprintf(stderr, "SDL_Init: %s\n", SDL_GetError());
+      return 1;
+    }
     measure ours4{0, 0, true}, curl4{0, 0, true}, ours1{0, 0, true}, curl1{0, 0, true};
     for (int r = 0; r < rounds; ++r) {
-      keep_best(ours4, run_ours(four, four_local, gap_ms));
+      keep_best(ours4, run_ours(four, four_local, wait));
       keep_best(curl4, run_curl(curl_four, curl_four_local));
-      keep_best(ours1, run_ours(one, one_local, gap_ms));
+      keep_best(ours1, run_ours(one, one_local, wait));
       keep_best(curl1, run_curl(curl_one, curl_one_local));
     }
+    if (wait.event_wait) SDL_Quit();
     for (size_t i = 0; i < four.size(); ++i)
       if (file_size(four_local[i]) != file_size(curl_four_local[i])) ours4.ok = false;
     if (file_size(one_local[0]) != file_size(curl_one_local[0])) ours1.ok = false;
     all_ok = all_ok && ours4.ok && ours1.ok && curl4.ok && curl1.ok;
 
-    printf("frames of 0.02 s of polling, then a %d ms wait for events:\n", gap_ms);
+    printf("frames of 0.02 s of polling, then %s:\n", wait.name().c_str());
     printf(" four files on four streams (%.0f MB), curl --parallel --parallel-max 4:\n", mb_four);
     print("ours", ours4, mb_four);
     print("curl", curl4, mb_four);
@@ -175,15 +213,15 @@ int main(int argc, char** argv) {
     print("ours", ours1, mb_one);
     print("curl", curl1, mb_one);
     char line[200];
-    snprintf(line, sizeof line, "%s%d ms wait: four streams %.2f, one stream %.2f",
-             ratios.empty() ? "" : "; ", gap_ms, curl4.wall / ours4.wall,
-             curl1.wall / ours1.wall);
-    ratios += line;
+    snprintf(line, sizeof line, "%s: four streams %.2f, one stream %.2f",
+             wait.short_name().c_str(), curl4.wall / ours4.wall, curl1.wall / ours1.wall);
+    printf(" ratio ours/curl (throughput), %s\n", line);
+    if (wait.event_wait || !any_event_wait) ratios = line;
   }
   for (auto& l : four_local) unlink(l.c_str());
   for (auto& l : curl_four_local) unlink(l.c_str());
   unlink(one_local[0].c_str());
   unlink(curl_one_local[0].c_str());
-  printf("ratio ours/curl (throughput): %s\n", ratios.c_str());
+  printf("ratio ours/curl (throughput), %s\n", ratios.c_str());
   return all_ok ? 0 : 1;
 }

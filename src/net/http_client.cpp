@@ -5,6 +5,7 @@
 
 #include "files/error_codes.h"
 #include "net/tcp_socket.h"
+#include "platform/event_wait.h"
 #include "platform/threads.h"
 #include "runtime/constants.h"
 #include "runtime/shell_services.h"
@@ -353,6 +354,15 @@ bool down_class::IsErr() const {
          const_cast<PCSBSocket*>(socket)->GetStatus() == PCSBSocket::state_error;
 }
 
+void down_class::watch_socket() const {
+  if (!socket) return;
+  int fd = socket->descriptor();
+  // A connect ends, and request bytes drain, when the socket turns writable; once connected a
+  // response may come at any time, even while the request is still going out.
+  if (state == phase::connecting || !outgoing.empty()) platform_watch_descriptor(fd, true);
+  if (state != phase::connecting) platform_watch_descriptor(fd, false);
+}
+
 int down_class::GetOSErr() const {
   if (error) return error;
   if (socket && socket->GetOSError()) return socket->GetOSError();
@@ -429,6 +439,8 @@ int http_class::net_check(int slot, std::string server, std::string path,
       cancel(slot);
       return 2;
     }
+    // The next frame then comes as soon as this transfer can move on, not after an idle tick.
+    transfer->watch_socket();
     return 0;
   }
   if (transfer->succeeded()) {

@@ -53,6 +53,8 @@ class down_class {
   bool IsComplete() const { return bytes_written == content_length; }
   bool IsErr() const;
   int GetOSErr() const;
+  // Marks the socket for the frame's event wait, for the readiness this transfer needs next.
+  void watch_socket() const;
 
   PCSBSocket* socket = nullptr;
   std::vector<char> outgoing;

@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/event_wait.h"
 #include "platform/threads.h"
 #include "support/raw_peer.h"
 #include "support/shell_double.h"
@@ -417,6 +418,63 @@ TEST_F(HttpClient, SlotsRunSideBySide) {
     EXPECT_EQ(result[s], 1) << s;
     EXPECT_EQ(read_whole_file(tree.path() + std::to_string(s)), "ok");
   }
+}
+
+// --- Waking the frame loop ------------------------------------------------------------------
+
+namespace {
+// One frame's wait, with the bounds that tell "woken" from "ran its time-out" on a loaded host.
+bool frame_wait_woken(int timeout_ms) {
+  auto start = std::chrono::steady_clock::now();
+  bool woken = platform_wait_for_events(timeout_ms);
+  auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_LT(took, std::chrono::seconds(5));
+  if (!woken) {
+    EXPECT_GE(took, std::chrono::milliseconds(timeout_ms * 3 / 4));
+  }
+  return woken;
+}
+}  // namespace
+
+// A polled transfer marks its socket for the frame's wait: each frame starts as soon as the
+// connection is up or the server answers, and a finished transfer marks nothing.
+TEST_F(HttpClient, RunningTransferWakesTheFrameWait) {
+  platform_wait_for_events(0);  // marks left by earlier polls without a wait
+  raw_peer peer({peer::pause(300), peer::send(ok_response)});
+  use_proxy(peer);
+  std::string local = tree.path() + "f";
+  int result = 0, frames = 0;
+  for (; frames < 20; ++frames) {
+    result = http.net_check(0, "s.test", "/f", local);
+    if (result) break;
+    EXPECT_TRUE(frame_wait_woken(10000)) << "frame " << frames;
+  }
+  EXPECT_EQ(result, 1);
+  EXPECT_LT(frames, 20);
+  EXPECT_EQ(read_whole_file(local), "ok");
+  EXPECT_FALSE(frame_wait_woken(200));
+}
+
+// While the request is out and the server is silent there is nothing to do: the socket must be
+// watched for reading only, or every frame would wake at once and spin.
+TEST_F(HttpClient, SilentServerLetsTheFrameWaitRunOut) {
+  platform_wait_for_events(0);
+  raw_peer peer({peer::hold()});
+  use_proxy(peer);
+  std::string local = tree.path() + "f";
+  auto request_sent = [] {
+    return http.slots[0] && http.slots[0]->state == down_class::phase::awaiting_headers;
+  };
+  for (int i = 0; i < 5000 && !request_sent(); ++i) {
+    ASSERT_EQ(http.net_check(0, "s.test", "/f", local), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  ASSERT_TRUE(request_sent());
+  ASSERT_FALSE(peer.request(0).empty());
+  ASSERT_EQ(http.net_check(0, "s.test", "/f", local), 0);
+  EXPECT_FALSE(frame_wait_woken(200));
+  // A slot nobody polls any more marks nothing either.
+  EXPECT_FALSE(frame_wait_woken(200));
 }
 
 TEST_F(HttpClient, MisuseRaisesFatalAlerts) {

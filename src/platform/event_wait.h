@@ -1,0 +1,18 @@
+// The frame's wait for events. Stands in for the one-tick event wait of the original's Event
+// Manager, which let frames keep coming while the user did nothing. On Linux the wait also
+// wakes when a descriptor that someone marked for this frame is ready: while a download runs,
+// frames then come as fast as its data does, instead of letting the kernel's receive buffers
+// fill up during an idle tick and the server stall. It never takes an event from SDL's queue;
+// the caller drains the queue after it. Main thread only, like the rest of the frame loop (SDL
+// pumps its events on the thread that set up video).
+#pragma once
+
+// Marks a descriptor for the next wait only: ready for reading (for_writing false) or for
+// writing. Every wait forgets the marks when it returns, so whoever keeps polling a descriptor
+// marks it again each frame, and a transfer nobody polls any more cannot make frames spin.
+void platform_watch_descriptor(int fd, bool for_writing);
+
+// Waits up to timeout_ms milliseconds until an SDL event is pending (when SDL's event subsystem
+// is up) or a marked descriptor is ready, including an error or hang-up on it. True when one
+// of them woke the wait, false when the time-out passed. The pending event stays in the queue.
+bool platform_wait_for_events(int timeout_ms);
