@@ -148,6 +148,31 @@ TEST(ThreadCache, ServesAndFilesBlocksByBin) {
   });
 }
 
+// A request is served from the bin of its size rounded up to a power of two: a bin's own size
+// and anything above half of it find a block of that bin; one byte more never does.
+TEST(ThreadCache, RequestsRoundUpToTheirBin) {
+  pool_guard pool(4);
+  nedpool* p = pool.p;
+  for (size_t bin = cache_min_request; bin <= cache_max_request; bin *= 2) {
+    for (size_t request : {bin / 2 + 1, bin - 1, bin, bin + 1}) {
+      if (request < cache_min_request || request > cache_max_request) continue;
+      // A fresh thread each time: its cache starts empty and goes back when it ends.
+      on_thread([&] {
+        void* block = nedpmalloc(p, bin);
+        ASSERT_GE(nedblksize(block), bin);
+        ASSERT_LT(nedblksize(block), 2 * bin);
+        nedpfree(p, block);
+        void* got = nedpmalloc(p, request);
+        if (request <= bin)
+          EXPECT_EQ(got, block) << "request " << request << ", bin " << bin;
+        else
+          EXPECT_NE(got, block) << "request " << request << ", bin " << bin;
+        nedpfree(p, got);
+      });
+    }
+  }
+}
+
 TEST(ThreadCache, OddUsableSizeIsFiledInTheBinBelow) {
   pool_guard pool(4);
   nedpool* p = pool.p;
