@@ -135,6 +135,27 @@ void replace_dv(mstate m, mchunkptr p, size_t s) {
   m->dv = p;
 }
 
+// Serves nb bytes from the front of tree chunk v, which is rsize bytes longer. A remainder too
+// small for a chunk of its own stays with the block; a larger one becomes the designated victim
+// or goes back to the bins.
+inline void* take_from_tree_chunk(mstate m, tchunkptr v, size_t nb, size_t rsize, bool rest_is_victim) {
+  if (!ok_address(m, v)) corruption_error();
+  mchunkptr r = chunk_plus_offset(v, nb);
+  if (!ok_next(v, r)) corruption_error();
+  unlink_large_chunk(m, v);
+  if (rsize < min_chunk_size) {
+    set_inuse_and_pinuse(m, (mchunkptr)v, rsize + nb);
+  } else {
+    set_size_and_pinuse_of_inuse_chunk(m, (mchunkptr)v, nb);
+    set_size_and_pinuse_of_free_chunk(r, rsize);
+    if (rest_is_victim)
+      replace_dv(m, r, rsize);
+    else
+      insert_chunk(m, r, rsize);
+  }
+  return chunk2mem(v);
+}
+
 // Best fit among the tree chunks for a small request; the remainder becomes the victim.
 void* tmalloc_small(mstate m, size_t nb) {
   unsigned i = bit2idx(least_bit(m->treemap));
@@ -147,18 +168,7 @@ void* tmalloc_small(mstate m, size_t nb) {
       v = t;
     }
   }
-  if (!ok_address(m, v)) corruption_error();
-  mchunkptr r = chunk_plus_offset(v, nb);
-  if (!ok_next(v, r)) corruption_error();
-  unlink_large_chunk(m, v);
-  if (rsize < min_chunk_size) {
-    set_inuse_and_pinuse(m, (mchunkptr)v, rsize + nb);
-  } else {
-    set_size_and_pinuse_of_inuse_chunk(m, (mchunkptr)v, nb);
-    set_size_and_pinuse_of_free_chunk(r, rsize);
-    replace_dv(m, r, rsize);
-  }
-  return chunk2mem(v);
+  return take_from_tree_chunk(m, v, nb, rsize, true);
 }
 
 // Best fit for a large request, used only when it beats the designated victim.
@@ -199,20 +209,7 @@ void* tmalloc_large(mstate m, size_t nb) {
     }
     t = leftmost_child(t);
   }
-  if (v && rsize < (size_t)(m->dvsize - nb)) {
-    if (!ok_address(m, v)) corruption_error();
-    mchunkptr r = chunk_plus_offset(v, nb);
-    if (!ok_next(v, r)) corruption_error();
-    unlink_large_chunk(m, v);
-    if (rsize < min_chunk_size) {
-      set_inuse_and_pinuse(m, (mchunkptr)v, rsize + nb);
-    } else {
-      set_size_and_pinuse_of_inuse_chunk(m, (mchunkptr)v, nb);
-      set_size_and_pinuse_of_free_chunk(r, rsize);
-      insert_chunk(m, r, rsize);
-    }
-    return chunk2mem(v);
-  }
+  if (v && rsize < (size_t)(m->dvsize - nb)) return take_from_tree_chunk(m, v, nb, rsize, false);
   return nullptr;
 }
 
