@@ -222,14 +222,7 @@ void* sys_alloc(mstate m, size_t nb) {
       add_segment(m, tbase, tsize, mmap_flag);
     }
   }
-  if (nb < m->topsize) {
-    size_t rem = m->topsize -= nb;
-    mchunkptr p = m->top;
-    mchunkptr r = m->top = chunk_plus_offset(p, nb);
-    r->head = rem | pinuse_bit;
-    set_size_and_pinuse_of_inuse_chunk(m, p, nb);
-    return chunk2mem(p);
-  }
+  if (nb < m->topsize) return take_from_top(m, nb);
   errno = ENOMEM;
   return nullptr;
 }

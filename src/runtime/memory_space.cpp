@@ -396,12 +396,7 @@ void* internal_malloc(mstate m, size_t bytes) {
     goto done;
   }
   if (nb < m->topsize) {
-    size_t rsize = m->topsize -= nb;
-    mchunkptr p = m->top;
-    mchunkptr r = m->top = chunk_plus_offset(p, nb);
-    r->head = rsize | pinuse_bit;
-    set_size_and_pinuse_of_inuse_chunk(m, p, nb);
-    mem = chunk2mem(p);
+    mem = take_from_top(m, nb);
     goto done;
   }
   mem = sys_alloc(m, nb);

@@ -168,6 +168,15 @@ inline void set_size_and_pinuse_of_inuse_chunk(mstate m, mchunkptr p, size_t s) 
   p->head = s | pinuse_bit | cinuse_bit;
   mark_inuse_foot(m, p, s);
 }
+// Serves nb bytes from the front of the top chunk, which must be longer than nb.
+inline void* take_from_top(mstate m, size_t nb) {
+  size_t rsize = m->topsize -= nb;
+  mchunkptr p = m->top;
+  mchunkptr r = m->top = chunk_plus_offset(p, nb);
+  r->head = rsize | pinuse_bit;
+  set_size_and_pinuse_of_inuse_chunk(m, p, nb);
+  return chunk2mem(p);
+}
 inline void set_size_and_pinuse_of_free_chunk(mchunkptr p, size_t s) {
   p->head = s | pinuse_bit;
   chunk_plus_offset(p, s)->prev_foot = s;
