@@ -245,7 +245,7 @@ inline unsigned cache_bin_of(size_t size) {
 
 // The bin whose size is the request rounded up to a power of two (requests are 32..8192 here).
 // Computed without a branch: whether a request needs the next bin up is as random as the
-// sizes asked for, and a mispredicted branch costs more than the whole cache hit.
+// sizes asked for, so such a branch would be mispredicted often.
 inline unsigned cache_bin_above(size_t size) {
   return (unsigned)(64 - __builtin_clzll(size - 1)) - cache_bin_shift;
 }
@@ -356,6 +356,27 @@ __attribute__((noinline)) void* space_malloc(nedpool* p, threadcache* tc, int my
   return ret;
 }
 
+// The rest of an allocation once the thread's choice is made: its cache when it has one and
+// the request is small, else its space.
+__attribute__((always_inline)) inline void* allocate_for_thread(nedpool* p, threadcache* tc, int mymspace,
+                                                                size_t size) {
+  if (tc && size <= cache_max_request)
+    if (void* ret = threadcache_malloc(tc, &size)) return ret;
+  return space_malloc(p, tc, mymspace, size);
+}
+
+// The rest of a release once the thread's choice is made: the block's usage checks, then the
+// thread's cache for a small block, else the block's own space.
+__attribute__((always_inline)) inline void release_for_thread(threadcache* tc, void* mem) {
+  size_t head = live_block_head(mem2chunk(mem));
+  size_t usable = (head & ~inuse_bits) - chunk_overhead;
+  if (!(head & cinuse_bit) || !usable) usage_error();
+  if (tc && cacheable(usable))
+    threadcache_free(tc, mem, usable);
+  else
+    mspace_free(nullptr, mem);
+}
+
 }  // namespace
 
 // ---- entry points with a pool
@@ -364,9 +385,7 @@ void* nedpmalloc(nedpool* p, size_t size) {
   p = pool_or_sys(p);
   int mymspace;
   threadcache* tc = GetThreadCache(p, &mymspace, &size);
-  if (tc && size <= cache_max_request)
-    if (void* ret = threadcache_malloc(tc, &size)) return ret;
-  return space_malloc(p, tc, mymspace, size);
+  return allocate_for_thread(p, tc, mymspace, size);
 }
 
 void* nedpcalloc(nedpool* p, size_t count, size_t size) {
@@ -422,14 +441,7 @@ void nedpfree(nedpool* p, void* mem) {
   p = pool_or_sys(p);
   int mymspace;
   threadcache* tc = GetThreadCache(p, &mymspace, nullptr);
-  size_t head = live_block_head(mem2chunk(mem));
-  if (!(head & cinuse_bit)) usage_error();
-  size_t usable = (head & ~inuse_bits) - chunk_overhead;
-  if (!usable) usage_error();
-  if (tc && cacheable(usable))
-    threadcache_free(tc, mem, usable);
-  else
-    mspace_free(nullptr, mem);
+  release_for_thread(tc, mem);
 }
 
 void* nedpmemalign(nedpool* p, size_t alignment, size_t size) {
@@ -606,8 +618,7 @@ void* nedmalloc(size_t size) {
     int mymspace = tc->mymspace;
     if (mymspace < 0 || tc->threadid != current_thread_id()) usage_error();
     if (size < cache_min_request) size = cache_min_request;
-    if (void* ret = threadcache_malloc(tc, &size)) return ret;
-    return space_malloc(&syspool, tc, mymspace, size);
+    return allocate_for_thread(&syspool, tc, mymspace, size);
   }
   return nedpmalloc(nullptr, size);
 }
@@ -618,13 +629,7 @@ void nedfree(void* mem) {
   if (__builtin_expect(v > 0 && mem != nullptr, 1)) {
     threadcache* tc = (threadcache*)v;
     if (tc->mymspace < 0 || tc->threadid != current_thread_id()) usage_error();
-    size_t head = live_block_head(mem2chunk(mem));
-    size_t usable = (head & ~inuse_bits) - chunk_overhead;
-    if (!(head & cinuse_bit) || !usable) usage_error();
-    if (cacheable(usable))
-      threadcache_free(tc, mem, usable);
-    else
-      mspace_free(nullptr, mem);
+    release_for_thread(tc, mem);
     return;
   }
   nedpfree(nullptr, mem);
