@@ -96,6 +96,7 @@ down_class::down_class(const char* server, unsigned short port, const char* path
                        const char* body, int body_length, const char* local_file)
     : server_name(server), remote_path(path), local_file_name(local_file ? local_file : "") {
   last_activity = now_seconds();
+  rate_window_start = last_activity;
   if (local_file && *local_file) local_path = app_path + local_file;
 
   // A control character in the target or a header would split the request into lines the
@@ -238,6 +239,7 @@ void down_class::received(const char* data, size_t size) {
   if (state != phase::receiving_body) return;
 
   last_activity = now_seconds();
+  rate_window_bytes += static_cast<int64_t>(size);
   if (!store_body(data, size)) {
     fail("could not write the local file");
     return;
@@ -435,9 +437,23 @@ int http_class::net_check(int slot, std::string server, std::string path,
   transfer->DoProcessing();
 
   if (!transfer->finished()) {
-    if (now_seconds() > transfer->last_activity + http_idle_limit) {
+    const double now = now_seconds();
+    if (now > transfer->last_activity + http_idle_limit) {
       cancel(slot);
       return 2;
+    }
+    const double window = now - transfer->rate_window_start;
+    if (window >= http_rate_window) {
+      if (static_cast<double>(transfer->rate_window_bytes) < http_rate_floor * window) {
+        xer << "HTTP transfer of " << path << " from " << server << " is too slow: "
+            << transfer->rate_window_bytes << " bytes in " << static_cast<int>(window)
+            << " seconds\n";
+        xer.flush();
+        cancel(slot);
+        return 2;
+      }
+      transfer->rate_window_start = now;
+      transfer->rate_window_bytes = 0;
     }
     // The next frame then comes as soon as this transfer can move on, not after an idle tick.
     transfer->watch_socket();

@@ -69,6 +69,9 @@ class down_class {
   int64_t content_length = -1;
   int64_t bytes_written = 0;
   double last_activity = 0;
+  // Body bytes received since rate_window_start, for the rate floor.
+  double rate_window_start = 0;
+  int64_t rate_window_bytes = 0;
 
   phase state = phase::connecting;
   std::string failure;  // why a protocol-level failure happened, for the log
@@ -113,5 +116,9 @@ extern std::vector<std::string> gProxyExclude;
 
 // How long a transfer may go without progress before net_check gives up on it, in seconds.
 constexpr double http_idle_limit = 30.0;
+// A transfer that stays below this rate over a whole window fails, so that a mirror dripping
+// a byte now and then (which keeps the idle rule happy) hands its file to another mirror.
+constexpr double http_rate_window = 30.0;           // seconds
+constexpr double http_rate_floor = 1024.0;          // bytes per second
 // The largest header block accepted; more is taken as a broken or hostile peer.
 constexpr size_t http_header_limit = 65536;

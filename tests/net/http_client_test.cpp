@@ -276,10 +276,14 @@ TEST_F(HttpClient, IdleRule) {
   }
 }
 
+// Each piece arrives up to 20 s after the one before (well inside the idle limit), and each is
+// large enough to keep the transfer above the rate floor.
 TEST_F(HttpClient, ProgressRestartsTheIdleClock) {
-  raw_peer peer({peer::send("HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\na"), peer::pause(100),
-                 peer::send("b"), peer::pause(100), peer::send("c"), peer::pause(100),
-                 peer::send("d")});
+  const std::string piece(32768, 'p');
+  raw_peer peer({peer::send("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(4 * piece.size()) +
+                            "\r\n\r\n" + piece),
+                 peer::pause(100), peer::send(piece), peer::pause(100), peer::send(piece),
+                 peer::pause(100), peer::send(piece)});
   use_proxy(peer);
   std::string local = tree.path() + "slow.bin";
   int r = 0;
@@ -289,7 +293,54 @@ TEST_F(HttpClient, ProgressRestartsTheIdleClock) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   EXPECT_EQ(r, 1);
-  EXPECT_EQ(read_whole_file(local), "abcd");
+  EXPECT_EQ(read_whole_file(local), piece + piece + piece + piece);
+}
+
+// A mirror that sends half a file and then drips keeps resetting the idle clock; the rate
+// floor (1 KB/s over 30 s) gives up on it, while a slow but steady mirror finishes.
+TEST_F(HttpClient, RateFloor) {
+  struct row {
+    const char* name;
+    size_t drip_bytes;
+    double seconds_per_drip;
+    int drips;
+    int want;
+  } rows[] = {
+      {"a byte every five seconds fails", 1, 5.0, 30, 2},
+      {"two kilobytes a second finishes", 2048, 1.0, 45, 1},
+  };
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.name);
+    shell_double::reopen_log();
+    const std::string half(50000, 'h'), drip(r.drip_bytes, 'd');
+    std::vector<peer_action> script{peer::send("HTTP/1.1 200 OK\r\nContent-Length: " +
+                                               std::to_string(half.size() + r.drips * drip.size()) +
+                                               "\r\n\r\n" + half)};
+    for (int i = 0; i < r.drips; ++i) {
+      script.push_back(peer::pause(15));
+      script.push_back(peer::send(drip));
+    }
+    script.push_back(peer::hold());
+    raw_peer peer(script);
+    use_proxy(peer);
+    std::string local = tree.path() + "drip.bin";
+    int result = 0;
+    int64_t seen = 0;
+    for (int i = 0; i < 20000 && result == 0; ++i) {
+      result = http.net_check(2, "s.test", "/f", local);
+      // Every arrival after the first half moves the clock on by the drip interval.
+      if (result == 0 && http.slots[2] && http.slots[2]->bytes_written > seen) {
+        if (seen >= static_cast<int64_t>(half.size())) advance_seconds(r.seconds_per_drip);
+        seen = http.slots[2]->bytes_written;
+      }
+      std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+    EXPECT_EQ(result, r.want);
+    if (r.want == 2) {
+      EXPECT_NE(shell_double::log_text().find("is too slow"), std::string::npos) << shell_double::log_text();
+      EXPECT_LT(seen, static_cast<int64_t>(half.size() + r.drips * drip.size()));
+    }
+  }
 }
 
 TEST_F(HttpClient, PercentDone) {
