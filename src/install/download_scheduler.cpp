@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -23,6 +24,7 @@
 #include "install/installer_state.h"
 #include "install/wizard_globals.h"
 #include "net/http_client.h"
+#include "platform/threads.h"
 #include "runtime/shell_services.h"
 
 namespace {
@@ -34,6 +36,10 @@ std::map<int, int> failures;
 int slot_mirror[download_slot_count];
 // Whether the slot's current file has its temporary archive made.
 bool slot_prepared[download_slot_count];
+// When a slot that failed may fetch again (platform clock, microseconds); 0 = now.
+int64_t slot_retry_at[download_slot_count];
+// Files given up after every attempt: the request and the last reason, for the closing alert.
+std::vector<std::pair<std::string, std::string>> unfetchable;
 
 int http_slot(int slot) { return slot + 2; }
 
@@ -87,11 +93,15 @@ void stop_update() {
   cancel_transfers();
 }
 
-void report_unfetchable(const std::string& request, const std::string& reason) {
-  xer << "WARNING: giving up on " << request << ": " << reason << "\n";
+// One alert for every file given up in this update, shown once the rest is installed. The
+// update then ends as stopped, so the wizard does not call it complete.
+void report_unfetchable() {
+  std::string files = unfetchable.front().first;
+  for (size_t i = 1; i < unfetchable.size() && i < 4; ++i) files += ", " + unfetchable[i].first;
+  if (unfetchable.size() > 4) files += ", ... (" + std::to_string(unfetchable.size()) + ")";
   __MACIBM_alert(0, UTL_translate_string("The installer cannot download a file."),
-                 UTL_translate_string("Error: ") + reason,
-                 UTL_translate_string("Compressed File: ") + request, "", t_alert,
+                 UTL_translate_string("Error: ") + unfetchable.front().second,
+                 UTL_translate_string("Compressed File: ") + files, "", t_alert,
                  "Zuzazuziv-e/utils", __LINE__);
   stop_update();
 }
@@ -166,7 +176,8 @@ float transfer_fraction(int slot) {
   return static_cast<float>(static_cast<double>(t->bytes_written) / t->content_length);
 }
 
-// One fetch of the slot's file: true when the file is finished (installed).
+// One fetch of the slot's file: true when the slot is finished with it (installed, or given
+// up after every attempt).
 bool fetch_step(int slot, int h) {
   file_version_struct& v = sim_info[h].back();
   std::string local = local_path_of(v);
@@ -226,12 +237,15 @@ bool fetch_step(int slot, int h) {
   xer << "WARNING: " << request << " from " << server_name[slot_mirror[slot]] << ": " << reason
       << " (attempt " << tries << " of " << limit << ")\n";
   if (tries >= limit) {
-    report_unfetchable(request, reason);
-    return false;
+    xer << "WARNING: giving up on " << request << ": " << reason << "\n";
+    unfetchable.emplace_back(request, reason);
+    slot_prepared[slot] = false;
+    return true;
   }
   slot_mirror[slot] = repick_mirror(slot_mirror[slot]);
   stg.server_pick = slot_mirror[slot];
   slot_prepared[slot] = false;
+  slot_retry_at[slot] = platform_microseconds() + static_cast<int64_t>(fetch_retry_delay(tries) * 1e6);
   return false;
 }
 
@@ -245,6 +259,13 @@ void note_folders_of_absent_gone_file(const file_version_struct& v) {
 }
 
 }  // namespace
+
+double fetch_retry_delay_scale = 1.0;
+
+double fetch_retry_delay(int failures) {
+  int doublings = std::clamp(failures - 1, 0, 4);
+  return static_cast<double>(1 << doublings) * fetch_retry_delay_scale;
+}
 
 std::string slot_archive_path(int slot) { return temp_path + std::to_string(slot) + ".zip"; }
 
@@ -319,6 +340,7 @@ int grab_files() {
       next.file_cursor = std::min(count, next.file_cursor + 1);
       slot_mirror[i] = stg.server_count > 0 && stg.server_pick < stg.server_count ? stg.server_pick : 0;
       slot_prepared[i] = false;
+      slot_retry_at[i] = 0;
     }
     int h = next.slot_file[i];
     if (h >= count) continue;
@@ -334,6 +356,7 @@ int grab_files() {
       return 1;
     }
     bool finished = false;
+    if (v.do_install && platform_microseconds() < slot_retry_at[i]) continue;  // waiting to retry
     if (v.do_delete) {
       delete_installed_file(h, deleted_files, "now we want to nuke a file: ");
       finished = true;
@@ -356,8 +379,12 @@ int grab_files() {
     if (next.slot_active[i] && next.slot_file[i] < count) done = false;
   if (!done) return stg.install_problem;
 
-  next.all_done = 1;
   remove_emptied_folders(deleted_files);
+  if (!unfetchable.empty()) {
+    report_unfetchable();
+    return 1;
+  }
+  next.all_done = 1;
   return 1;
 }
 
@@ -368,6 +395,8 @@ int begin_web_install() {
   stg.download_error = 0;
   failed_deletes = 0;
   failures.clear();
+  unfetchable.clear();
+  for (int64_t& at : slot_retry_at) at = 0;
   scenery_from_install();
   if (!choose_files()) return 0;
   if (make_dirs() != 0) return 0;

@@ -8,8 +8,9 @@
 
 // One pass over the four slots. 1 when the whole list is done (after the clean-up); while work
 // remains, install_problem of stg: 0, or 1 once the update had to stop (an archive that cannot
-// be installed because of a local error, or a file no mirror could deliver), which ends the
-// caller's loop with the reason already shown.
+// be installed because of a local error), which ends the caller's loop with the reason already
+// shown. Files no mirror could deliver do not stop it: at the end they are reported in one
+// alert and install_problem is 1 with all_done 0.
 int grab_files();
 
 // Unpacks archive and installs the one file it holds at destination. With a signature given the
@@ -40,8 +41,17 @@ int begin_web_install();
 // install step by Back or Quit, and after the update ends.
 void leave_web_install();
 
-// Failed fetches of one file before the update stops with a report, per mirror in the list.
+// Failed fetches of one file before it is given up, per mirror in the list. A file given up is
+// skipped (never marked current, so the next run fetches it again), the rest of the release is
+// installed and the gone files deleted, and one alert at the end names what is missing.
 constexpr int fetch_rounds_per_mirror = 3;
+
+// Seconds a slot waits before fetching its file again after its n-th failure (n >= 1): 1, 2,
+// 4 ... capped at 16, times fetch_retry_delay_scale, so that a network blip of a few seconds
+// does not use up every attempt. The frames keep running while a slot waits.
+double fetch_retry_delay(int failures);
+// 1 in the program; tests that fail fetches on purpose shorten the waits.
+extern double fetch_retry_delay_scale;
 
 // The temporary archive of scheduler slot i (0..3).
 std::string slot_archive_path(int slot);

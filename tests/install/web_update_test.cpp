@@ -8,6 +8,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
+
 #include "files/zip_archive.h"
 #include "install/download_scheduler.h"
 #include "install/file_decisions.h"
@@ -83,6 +85,7 @@ class WebUpdate : public ::testing::Test {
     dest_dir_path = work.path() + "Skyrill 9/";
     temp_path = work.path() + "tmp/";
     make_folders(temp_path);
+    fetch_retry_delay_scale = 0;  // failures here are made on purpose; no need to wait them out
   }
   void TearDown() override {
     leave_web_install();
@@ -98,9 +101,9 @@ class WebUpdate : public ::testing::Test {
     }
   }
 
-  // What the wizard does: fetch and read the directory, scan, decide, make folders, then step
-  // the scheduler until it reports. Returns grab_files' last result.
-  int run_update(double limit_seconds = 120) {
+  // The install step's first frame as the wizard reaches it: the directory fetched and read,
+  // the installation scanned, the files decided and the folders made.
+  bool start_update() {
     std::string archive = temp_path + "directory.txt.zip";
     int r = 0;
     while ((r = http.net_check(0, server_name[0], server_path[0] + "directory.txt.zip", archive)) == 0)
@@ -113,7 +116,13 @@ class WebUpdate : public ::testing::Test {
     while (!checksum_directory(cursor, progress)) usleep(100);
     scenery_from_install();
     recalc_disk_sizes();
-    if (!begin_web_install()) return -1;
+    return begin_web_install() != 0;
+  }
+
+  // What the wizard does: fetch and read the directory, scan, decide, make folders, then step
+  // the scheduler until it reports. Returns grab_files' last result.
+  int run_update(double limit_seconds = 120) {
+    if (!start_update()) return -1;
     int64_t start = platform_microseconds();
     int result = 0;
     while ((result = grab_files()) == 0) {
@@ -230,25 +239,77 @@ TEST_F(WebUpdate, AWrongArchiveIsCaughtAndFetchedFromTheOtherMirror) {
   EXPECT_NE(shell_double::log_text().find("does not match the release"), std::string::npos);
 }
 
-TEST_F(WebUpdate, AFileMissingEverywhereStopsWithAReport) {
+// A file no mirror has is given up after every attempt; the rest of the release is still
+// installed and its gone files deleted, and one alert at the end names the missing file.
+TEST_F(WebUpdate, AFileMissingEverywhereIsSkippedAndReported) {
   release_tree one = release_one(), two = release_two();
   install_tree(one, dest_dir_path);
   publish(one, two);
   for (int m = 0; m < 2; ++m) unlink((mirror[m] + "All/New Folder/fresh.bin.zip").c_str());
+  stg.stream_count = 1;  // one slot, so the files listed after the missing one wait for it
   EXPECT_EQ(run_update(), 1);
   EXPECT_EQ(stg.install_problem, 1);
   EXPECT_EQ(next.all_done, 0);
   auto alerts = shell_double::alerts();
-  ASSERT_FALSE(alerts.empty());
+  ASSERT_EQ(alerts.size(), 1u);
   EXPECT_EQ(alerts.back().lines[0], "The installer cannot download a file.");
   EXPECT_NE(alerts.back().lines[2].find("fresh.bin.zip"), std::string::npos);
   EXPECT_FALSE(path_exists(dest_dir_path + "New Folder/fresh.bin"));
+  expect_installed({"All/New Folder/fresh.bin"});
   for (auto& h : sim_info) {
     if (h.back().path == "All/New Folder/fresh.bin") {
       EXPECT_EQ(h.back().is_current, 0);
     }
   }
   expect_no_temporary_archive();
+}
+
+// After a failed fetch the slot waits (1 s, then 2 s ...) before it asks again, while the
+// frames go on; the clock here is the test's own and stands still until moved.
+TEST_F(WebUpdate, ARetryWaitsWhileTheFramesRun) {
+  release_tree one = release_one(), two = release_one();
+  two["All/Resources/late.txt"] = {"arrives after a blip"};
+  install_tree(one, dest_dir_path);
+  publish(one, two);
+  const std::string archive = mirror[0] + "All/Resources/late.txt.zip";
+  const std::string aside = work.path() + "late.txt.zip";
+  ASSERT_EQ(rename(archive.c_str(), aside.c_str()), 0);
+  ASSERT_EQ(rename((mirror[1] + "All/Resources/late.txt.zip").c_str(), (work.path() + "late1.zip").c_str()), 0);
+  stg.server_count = 1;  // one mirror: three attempts in all
+  fetch_retry_delay_scale = 1.0;
+  static std::atomic<int64_t> fake_now{5000000000};
+  platform_set_time_source([] { return fake_now.load(); });
+  struct restore_clock {
+    ~restore_clock() { platform_set_time_source(nullptr); }
+  } restore;
+
+  auto attempts = [&] {
+    std::string log = shell_double::log_text();
+    size_t n = 0;
+    for (size_t at = log.find("late.txt.zip from"); at != std::string::npos; at = log.find("late.txt.zip from", at + 1)) ++n;
+    return n;
+  };
+  // Frames until the first failure is logged.
+  ASSERT_TRUE(start_update());
+  int r = 0;
+  for (int i = 0; i < 20000 && attempts() < 1; ++i) {
+    ASSERT_EQ(grab_files(), 0);
+    usleep(50);
+  }
+  ASSERT_EQ(attempts(), 1u);
+  // The blip is over, but no new request goes out before the wait ends.
+  ASSERT_EQ(rename(aside.c_str(), archive.c_str()), 0);
+  for (int i = 0; i < 300; ++i) {
+    ASSERT_EQ(grab_files(), 0);
+    usleep(200);
+  }
+  EXPECT_EQ(attempts(), 1u);
+  fake_now += 1100000;
+  for (int i = 0; i < 20000 && (r = grab_files()) == 0; ++i) usleep(50);
+  EXPECT_EQ(r, 1);
+  EXPECT_EQ(next.all_done, 1);
+  EXPECT_EQ(read_whole_file(dest_dir_path + "Resources/late.txt"), "arrives after a blip");
+  leave_web_install();
 }
 
 TEST_F(WebUpdate, ADeleteOnlyReleaseIsApplied) {
