@@ -23,9 +23,17 @@ const char* const working_folders[] = {"Output",         "Output/FMS plans", "Ou
 const char* const plugin_frameworks[] = {"Resources/plugins/OSTREL.framework/",
                                          "Resources/plugins/OstrelKit.framework/"};
 
+// mkdir leaves an existing entry alone, so a folder link that leads nowhere (or round in a
+// loop) would read as made, and the files meant for it would fail one by one or be written
+// somewhere the scan never looked. Such a folder is reported instead.
 int make_one(const std::string& folder) {
   int code = make_folder(folder);
-  return show_make_dir_err(code) ? code : 0;
+  if (show_make_dir_err(code)) return code;
+  if (!dir_exists(folder)) {
+    std::string target;
+    return is_sim_link(folder.back() == '/' ? folder.substr(0, folder.size() - 1) : folder, &target) ? ENOENT : ENOTDIR;
+  }
+  return 0;
 }
 
 bool exists_no_follow(const std::string& path) {

@@ -68,14 +68,6 @@ bool md5_of_regular_file(const std::string& path, std::string* sig) {
   return true;
 }
 
-std::string real_folder(const std::string& folder) {
-  char buf[PATH_MAX];
-  if (!realpath(folder.c_str(), buf)) return "";
-  std::string s = buf;
-  if (s.back() != '/') s += '/';
-  return s;
-}
-
 // The process time in seconds, from the first use of the microsecond clock.
 double process_seconds() { return xtim_class::microsecs() / 1000000.0; }
 
@@ -87,15 +79,12 @@ bool is_folder(const std::string& path) {
 }  // namespace
 
 std::string installed_file_signature(const std::string& inside_path) {
-  std::string local = dest_dir_path + inside_path;
-  size_t slash = local.rfind('/');
-  std::string parent = local.substr(0, slash + 1);
-  // A folder of the path may be a link; what it leads to must still be inside the installation.
-  std::string root = real_folder(dest_dir_path);
-  std::string real_parent = real_folder(parent);
-  if (root.empty() || real_parent.compare(0, root.size(), root) != 0) return "NONE";
-
-  return path_signature(local);
+  // Folder links the installation holds are followed, wherever they lead: users move big
+  // folders to another disk and leave a link, and the install writes and deletes through that
+  // link, so the scan must see the same files (or the user's changes there would be replaced
+  // without the question). Only regular files are read; a loop or a dangling link reads as
+  // no file.
+  return path_signature(dest_dir_path + inside_path);
 }
 
 std::string path_signature(const std::string& local) {

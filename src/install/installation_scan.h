@@ -34,8 +34,9 @@ void checksum_directory_kill();
 
 // The MD5 of the installed file at the installation-relative path, or "NONE" when it is missing,
 // unreadable, not a regular file or a symbolic link (a named pipe or a device would block or
-// never end), or reached through a link that leads out of the installation. A symbolic link is
-// signed by its link text.
+// never end), or behind a folder link that dangles or loops. Folder links on the way are
+// followed, wherever they lead, as the install's writes and deletes follow them. A symbolic
+// link as the file itself is signed by its link text.
 std::string installed_file_signature(const std::string& inside_path);
 
 // The MD5 of the file or symbolic link at path (absolute), or "NONE" as above; never follows a

@@ -68,7 +68,9 @@ TEST_F(InstallationScan, SignsEveryKindOfLocalFile) {
   ASSERT_EQ(symlink("../some/target", (dest_dir_path + "link").c_str()), 0);
   ASSERT_EQ(mkfifo((dest_dir_path + "pipe").c_str(), 0644), 0);
   outside.write("secret/data", "outside");
-  ASSERT_EQ(symlink(outside.path().c_str(), (dest_dir_path + "escape").c_str()), 0);
+  ASSERT_EQ(symlink((outside.path() + "secret").c_str(), (dest_dir_path + "escape").c_str()), 0);
+  ASSERT_EQ(symlink("loop", (dest_dir_path + "loop").c_str()), 0);
+  ASSERT_EQ(symlink((outside.path() + "absent").c_str(), (dest_dir_path + "nowhere").c_str()), 0);
 
   const std::string release = md5sum_of(same);
   struct row {
@@ -85,7 +87,10 @@ TEST_F(InstallationScan, SignsEveryKindOfLocalFile) {
       {"All/link", {release}, 0, md5_text("../some/target"), 0},
       {"All/folder", {release}, 0, "NONE", 0},
       {"All/pipe", {release}, 0, "NONE", 0},
-      {"All/escape/data", {release}, 0, "NONE", 0},
+      // The installation's own folder link is followed, even out of the installation.
+      {"All/escape/data", {release}, 0, md5_text("outside"), 0},
+      {"All/loop/data", {release}, 0, "NONE", 0},
+      {"All/nowhere/data", {release}, 0, "NONE", 0},
       {"All/gone_here", {release, "GONE"}, 0, md5_text("old"), 0},
       {"All/gone_absent", {release, "GONE"}, 0, "NONE", 0},
       {"Windows/other_platform", {release}, 2, "", 0},

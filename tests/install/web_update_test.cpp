@@ -10,6 +10,7 @@
 
 #include <atomic>
 
+#include "files/file_ops.h"
 #include "files/zip_archive.h"
 #include "install/download_scheduler.h"
 #include "install/file_decisions.h"
@@ -310,6 +311,68 @@ TEST_F(WebUpdate, ARetryWaitsWhileTheFramesRun) {
   EXPECT_EQ(next.all_done, 1);
   EXPECT_EQ(read_whole_file(dest_dir_path + "Resources/late.txt"), "arrives after a blip");
   leave_web_install();
+}
+
+// Users move a big folder to another disk and leave a link behind. The files there are
+// scanned, asked about and deleted like any other, and the link stays a link.
+TEST_F(WebUpdate, AFolderLinkLeadingOutOfTheInstallationIsFollowed) {
+  release_tree one = release_one(), two = release_two();
+  install_tree(one, dest_dir_path);
+  const std::string elsewhere = work.path() + "other disk/Resources";
+  make_folders(work.path() + "other disk/");
+  ASSERT_EQ(rename((dest_dir_path + "Resources").c_str(), elsewhere.c_str()), 0);
+  ASSERT_EQ(symlink(elsewhere.c_str(), (dest_dir_path + "Resources").c_str()), 0);
+  write_whole_file(elsewhere + "/user_edited.txt", "my own edits\n");
+  publish(one, two);
+  question_double::script_by_path({{"user_edited.txt", answer_keep}}, answer_cancel);
+
+  EXPECT_EQ(run_update(), 1);
+  EXPECT_EQ(next.all_done, 1);
+  ASSERT_EQ(question_double::asked().size(), 1u);
+  EXPECT_NE(question_double::asked()[0].local_path.find("user_edited.txt"), std::string::npos);
+  EXPECT_EQ(read_whole_file(elsewhere + "/user_edited.txt"), "my own edits\n");
+  EXPECT_EQ(read_whole_file(elsewhere + "/changed.dat"), std::string(7000, 'b'));
+  EXPECT_FALSE(path_exists(elsewhere + "/retired/old.txt"));
+  std::string target;
+  EXPECT_TRUE(is_sim_link(dest_dir_path + "Resources", &target));
+  expect_installed({"All/Resources/user_edited.txt"});
+
+  // The next run sees those files as current and fetches nothing.
+  reset_model();
+  stg.server_count = 2;
+  stg.download_os = 3;
+  question_double::script({}, answer_keep);
+  EXPECT_EQ(run_update(), 1);
+  for (auto& h : sim_info) EXPECT_EQ(h.back().do_install, 0) << h.back().path;
+}
+
+// A folder link that leads nowhere, or round in a loop, is reported before anything is
+// fetched; nothing is created where it points.
+TEST_F(WebUpdate, ABrokenFolderLinkIsReportedNotWrittenThrough) {
+  struct row {
+    const char* name;
+    std::string target;
+  } rows[] = {
+      {"dangling", work.path() + "unplugged disk/New Folder"},
+      {"loop", "New Folder"},
+  };
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.name);
+    reset_model();
+    stg.server_count = 2;
+    stg.download_os = 3;
+    shell_double::reset();
+    remove_tree(dest_dir_path);
+    release_tree one = release_one(), two = release_two();
+    install_tree(one, dest_dir_path);
+    ASSERT_EQ(symlink(r.target.c_str(), (dest_dir_path + "New Folder").c_str()), 0);
+    publish(one, two);
+    EXPECT_EQ(run_update(), -1);
+    auto alerts = shell_double::alerts();
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_NE(alerts[0].lines[3].find("New Folder"), std::string::npos);
+    EXPECT_FALSE(path_exists(work.path() + "unplugged disk"));
+  }
 }
 
 TEST_F(WebUpdate, ADeleteOnlyReleaseIsApplied) {
