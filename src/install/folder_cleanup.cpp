@@ -1,5 +1,7 @@
 #include "install/folder_cleanup.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <vector>
 
@@ -29,10 +31,10 @@ const char* const plugin_frameworks[] = {"Resources/plugins/OSTREL.framework/",
 int make_one(const std::string& folder) {
   int code = make_folder(folder);
   if (show_make_dir_err(code)) return code;
-  if (!dir_exists(folder)) {
-    std::string target;
-    return is_sim_link(folder.back() == '/' ? folder.substr(0, folder.size() - 1) : folder, &target) ? ENOENT : ENOTDIR;
-  }
+  std::string entry = folder.back() == '/' ? folder.substr(0, folder.size() - 1) : folder;
+  struct stat st;
+  if (lstat(entry.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && stat(entry.c_str(), &st) != 0)
+    return errno == ELOOP ? ELOOP : ENOENT;
   return 0;
 }
 
