@@ -1,6 +1,5 @@
-// Our whole web update, timed: directory from the mirror, MD5 scan, decisions, folders, and the
-// download scheduler stepped as the install step steps it (passes while less than 0.02 s of the
-// frame have gone, then the next frame), until done.
+// Our whole web update, timed: the update driver (directory from the mirror, MD5 scan,
+// decisions, folders, downloads) stepped as the wizard's pages step it, until done.
 //   update_bench PORT INSTALL_FOLDER TEMP_FOLDER SERVER_PATH
 // Prints "ours <seconds>", "peak_rss_mb <MB>", "longest_step_ms <ms>" and "files <n>".
 #include <sys/resource.h>
@@ -17,6 +16,7 @@
 #include "install/installer_state.h"
 #include "install/modified_file_question.h"
 #include "install/release_directory.h"
+#include "install/web_update.h"
 #include "install/wizard_globals.h"
 #include "install/install_model.h"
 #include "net/http_client.h"
@@ -49,41 +49,30 @@ int main(int argc, char** argv) {
   stg.server_count = 1;
   stg.download_os = 3;
 
-  double start = now();
-  std::string archive = temp_path + "directory.txt.zip";
-  int r;
-  while ((r = http.net_check(0, server_name[0], server_path[0] + "directory.txt.zip", archive)) == 0) {
-  }
-  if (r != 1 || zip_to_file(archive, temp_path, nullptr, 0) != 0 ||
-      read_directory(temp_path + "directory.txt", "") != 3) {
-    fprintf(stderr, "no directory\n");
-    return 1;
-  }
-  int cursor = 0;
-  float progress = 0;
-  while (!checksum_directory(cursor, progress)) usleep(1000);
-  double scanned = now();
-  scenery_from_install();
-  recalc_disk_sizes();
-  if (!begin_web_install()) return 1;
-  double longest = 0;
-  int result = 0;
-  while (!result) {
+  // The update as the wizard's pages step it: one step per pass, passes while less than 0.02 s
+  // of the frame have gone, then the next frame (the scan is polled every millisecond).
+  double start = now(), scanned = 0, longest = 0;
+  web_update_begin();
+  web_update_stage stage = web_update.stage;
+  while (stage != web_update_stage::done && stage != web_update_stage::failed) {
     xtim.xtim_update();
     double frame = now();
     do {
       double s = now();
-      result = grab_files();
+      stage = web_update_step();
       double step = now() - s;
       if (step > longest) longest = step;
-    } while (!result && now() - frame < 0.02);
+      if (!scanned && stage > web_update_stage::scan) scanned = now();
+    } while (stage != web_update_stage::done && stage != web_update_stage::failed &&
+             stage != web_update_stage::scan && now() - frame < 0.02);
+    if (stage == web_update_stage::scan) usleep(1000);
   }
-  leave_web_install();
   double end = now();
   rusage ru;
   getrusage(RUSAGE_SELF, &ru);
   printf("ours %.3f\nscan %.3f\npeak_rss_mb %.1f\nlongest_step_ms %.1f\nfiles %d\nproblem %d\n",
          end - start, scanned - start, ru.ru_maxrss / 1024.0, longest * 1000, stg.install_count,
          stg.install_problem);
-  return stg.install_problem || !next.all_done;
+  if (stage == web_update_stage::failed) fprintf(stderr, "the update failed: %s\n", web_update.failure.c_str());
+  return stage != web_update_stage::done;
 }

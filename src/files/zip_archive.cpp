@@ -348,6 +348,27 @@ int unzip_symlink(unzFile zip, std::string target, const unz_file_info64& info) 
   return err;
 }
 
+int zip_entry_names(const std::string& archive, std::vector<std::string>* names) {
+  names->clear();
+  std::string zip_path = full(archive);
+  zlib_filefunc64_def io = reader_functions();
+  unzFile zip = unzOpen2_64(zip_path.c_str(), &io);
+  if (!zip) return kZipOpenErr;
+  int result = 0;
+  for (int err = unzGoToFirstFile(zip); err == UNZ_OK; err = unzGoToNextFile(zip)) {
+    unz_file_info64 info;
+    int info_err = 0;
+    std::string entry = entry_name(zip, info, info_err);
+    if (info_err != UNZ_OK) {
+      result = kZipReadErr;
+      break;
+    }
+    names->push_back(entry);
+  }
+  unzClose(zip);
+  return result;
+}
+
 int zip_to_file(const std::string& archive, const std::string& folder, std::string* name,
                 int rename) {
   std::string zip_path = full(archive);

@@ -11,6 +11,7 @@
 #include <minizip/unzip.h>
 
 #include <string>
+#include <vector>
 
 // Unpacks every entry of archive into folder (ending with '/'). 0 or the first failure's code:
 // 20001 the archive cannot be opened, 20002 an entry is damaged, short or refused as unsafe,
@@ -19,6 +20,10 @@
 // entry is written to folder + the text *name held on entry instead.
 int zip_to_file(const std::string& archive, const std::string& folder, std::string* name,
                 int rename);
+
+// The names of every entry of archive, in archive order. 0, 20001 when the archive cannot be
+// opened, or 20002 when an entry's header cannot be read.
+int zip_entry_names(const std::string& archive, std::vector<std::string>* names);
 
 // Checks the current entry, a side entry for target (the "._" file of the side entry's folder
 // already mapped to its file), and drops it.

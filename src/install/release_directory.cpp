@@ -84,7 +84,7 @@ int refuse(const char* what, const std::string& text) {
       << "\"; it is not used.\n";
   xer.flush();
   sim_info.clear();
-  return directory_read_failed;
+  return directory_read_refused;
 }
 
 // Cells offered and the two has_ flags from the newest versions.

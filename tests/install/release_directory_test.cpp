@@ -89,14 +89,14 @@ TEST(ReleaseDirectory, ReadsGoodFilesAndRefusesBadOnes) {
       {"header only", header, 3, ""},
       {"version 901 is refused", "I\n901 version\nINSTALLER\n\n" + F1 + "\n", 2, ""},
       {"another keyword is refused", "I\n900 version\nSERVERS\n\n" + F1 + "\n", 2, ""},
-      {"a line cut short", header + "DIR All/\nFILE 0 0 91001 12\n", 2, ""},
-      {"a FILE without a name", header + "DIR All/\nFILE 0 0 1 0 0 " + S1 + "\n", 2, ""},
-      {"a damaged number", header + "DIR All/\nFILE 0 0 9x001 1 1 " + S1 + " a\n", 2, ""},
-      {"a damaged signature", header + "DIR All/\nFILE 0 0 1 1 1 XYZ a\n", 2, ""},
-      {"a parent folder in DIR", header + "DIR All/../../../etc/\nFILE 0 0 1 1 1 " + S1 + " a\n", 2, ""},
-      {"a parent folder in a name", header + "DIR All/\nFILE 0 0 1 1 1 " + S1 + " x/../../a\n", 2, ""},
-      {"an absolute path", header + "DIR /etc/\nFILE 0 0 1 1 1 " + S1 + " passwd\n", 2, ""},
-      {"a control character", header + "DIR All/\nFILE 0 0 1 1 1 " + S1 + " a\x01" "b\n", 2, ""},
+      {"a line cut short", header + "DIR All/\nFILE 0 0 91001 12\n", 4, ""},
+      {"a FILE without a name", header + "DIR All/\nFILE 0 0 1 0 0 " + S1 + "\n", 4, ""},
+      {"a damaged number", header + "DIR All/\nFILE 0 0 9x001 1 1 " + S1 + " a\n", 4, ""},
+      {"a damaged signature", header + "DIR All/\nFILE 0 0 1 1 1 XYZ a\n", 4, ""},
+      {"a parent folder in DIR", header + "DIR All/../../../etc/\nFILE 0 0 1 1 1 " + S1 + " a\n", 4, ""},
+      {"a parent folder in a name", header + "DIR All/\nFILE 0 0 1 1 1 " + S1 + " x/../../a\n", 4, ""},
+      {"an absolute path", header + "DIR /etc/\nFILE 0 0 1 1 1 " + S1 + " passwd\n", 4, ""},
+      {"a control character", header + "DIR All/\nFILE 0 0 1 1 1 " + S1 + " a\x01" "b\n", 4, ""},
   };
   temp_tree tree;
   for (const reader_row& r : rows) {

@@ -18,6 +18,7 @@
 #include "install/installation_scan.h"
 #include "install/modified_file_question.h"
 #include "install/release_directory.h"
+#include "install/web_update.h"
 #include "install/wizard_globals.h"
 #include "model_fixture.h"
 #include "net/http_client.h"
@@ -102,39 +103,31 @@ class WebUpdate : public ::testing::Test {
     }
   }
 
-  // The install step's first frame as the wizard reaches it: the directory fetched and read,
-  // the installation scanned, the files decided and the folders made.
+  // The update stepped as the wizard's pages step it, up to the download: the directory fetched
+  // and read, the installation scanned, the files decided and the folders made.
   bool start_update() {
-    std::string archive = temp_path + "directory.txt.zip";
-    int r = 0;
-    while ((r = http.net_check(0, server_name[0], server_path[0] + "directory.txt.zip", archive)) == 0)
+    web_update_begin();
+    while (web_update.stage != web_update_stage::download && web_update.stage != web_update_stage::failed) {
+      web_update_step();
       usleep(100);
-    EXPECT_EQ(r, 1);
-    EXPECT_EQ(zip_to_file(archive, temp_path, nullptr, 0), 0);
-    EXPECT_EQ(read_directory(temp_path + "directory.txt", ""), 3);
-    int cursor = 0;
-    float progress = 0;
-    while (!checksum_directory(cursor, progress)) usleep(100);
-    scenery_from_install();
-    recalc_disk_sizes();
-    return begin_web_install() != 0;
+    }
+    return web_update.stage == web_update_stage::download;
   }
 
-  // What the wizard does: fetch and read the directory, scan, decide, make folders, then step
-  // the scheduler until it reports. Returns grab_files' last result.
+  // The whole update, one step per frame. 1 when the download ran to its end (done, or failed
+  // with what could not be installed reported), -1 when the update failed before it.
   int run_update(double limit_seconds = 120) {
     if (!start_update()) return -1;
     int64_t start = platform_microseconds();
-    int result = 0;
-    while ((result = grab_files()) == 0) {
+    while (web_update_step() == web_update_stage::download) {
       xtim.xtim_update();
       if (platform_microseconds() - start > limit_seconds * 1e6) {
         ADD_FAILURE() << "the update did not end";
+        leave_web_install();
         break;
       }
     }
-    leave_web_install();
-    return result;
+    return 1;
   }
 
   // Every newest entry of the release is on disk with its signature, or absent when gone.
@@ -292,22 +285,21 @@ TEST_F(WebUpdate, ARetryWaitsWhileTheFramesRun) {
   };
   // Frames until the first failure is logged.
   ASSERT_TRUE(start_update());
-  int r = 0;
   for (int i = 0; i < 20000 && attempts() < 1; ++i) {
-    ASSERT_EQ(grab_files(), 0);
+    ASSERT_EQ(web_update_step(), web_update_stage::download);
     usleep(50);
   }
   ASSERT_EQ(attempts(), 1u);
   // The blip is over, but no new request goes out before the wait ends.
   ASSERT_EQ(rename(aside.c_str(), archive.c_str()), 0);
   for (int i = 0; i < 300; ++i) {
-    ASSERT_EQ(grab_files(), 0);
+    ASSERT_EQ(web_update_step(), web_update_stage::download);
     usleep(200);
   }
   EXPECT_EQ(attempts(), 1u);
   fake_now += 1100000;
-  for (int i = 0; i < 20000 && (r = grab_files()) == 0; ++i) usleep(50);
-  EXPECT_EQ(r, 1);
+  for (int i = 0; i < 20000 && web_update_step() == web_update_stage::download; ++i) usleep(50);
+  EXPECT_EQ(web_update.stage, web_update_stage::done);
   EXPECT_EQ(next.all_done, 1);
   EXPECT_EQ(read_whole_file(dest_dir_path + "Resources/late.txt"), "arrives after a blip");
   leave_web_install();
@@ -372,6 +364,49 @@ TEST_F(WebUpdate, ABrokenFolderLinkIsReportedNotWrittenThrough) {
     ASSERT_EQ(alerts.size(), 1u);
     EXPECT_NE(alerts[0].lines[3].find("New Folder"), std::string::npos);
     EXPECT_FALSE(path_exists(work.path() + "unplugged disk"));
+  }
+}
+
+// A directory the reader refuses says so in an alert that names the server it came from, and
+// the update ends there with the installation untouched.
+TEST_F(WebUpdate, ARefusedDirectoryIsShownWithItsServer) {
+  struct row {
+    const char* name;
+    std::string extra_record;  // appended to the directory text
+    bool second_file;          // the archive holds a second file beside directory.txt
+  } rows[] = {
+      {"a parent folder in a DIR line",
+       "DIR All/../../outside/\nFILE 0 0 91001 1 1 d41d8cd98f00b204e9800998ecf8427e planted\n", false},
+      {"a damaged record", "FILE 0 0 91001 12\n", false},
+      {"an archive holding more than the directory", "", true},
+  };
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.name);
+    reset_model();
+    shell_double::reset();
+    stg.server_count = 1;
+    stg.download_os = 3;
+    remove_tree(dest_dir_path);
+    release_tree one = release_one(), two = release_two();
+    install_tree(one, dest_dir_path);
+    publish(one, two);
+    temp_tree made;
+    write_whole_file(made.path() + "directory.txt", text + r.extra_record);
+    write_whole_file(made.path() + "extra.txt", "not part of a directory archive\n");
+    std::vector<std::string> zip = {"zip", "-q", "-X", mirror[0] + "directory.txt.zip", "directory.txt"};
+    if (r.second_file) zip.push_back("extra.txt");
+    unlink((mirror[0] + "directory.txt.zip").c_str());
+    ASSERT_EQ(run_process(zip, "", {}, made.path()).exit_code, 0);
+
+    EXPECT_EQ(run_update(), -1);
+    EXPECT_EQ(web_update.stage, web_update_stage::failed);
+    EXPECT_EQ(stg.dir_stage, 2);
+    auto alerts = shell_double::alerts();
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_NE(alerts[0].lines[1].find(server_name[0]), std::string::npos) << alerts[0].lines[1];
+    EXPECT_TRUE(sim_info.empty());
+    EXPECT_EQ(read_whole_file(dest_dir_path + "tiny.txt"), "x");
+    EXPECT_FALSE(path_exists(work.path() + "outside"));
   }
 }
 
@@ -547,16 +582,9 @@ TEST_F(WebUpdate, KilledMidUpdateAndRunAgain) {
       reset_model();
       stg.server_count = 2;
       stg.download_os = 3;
-      std::string archive = temp_path + "directory.txt.zip";
-      while (http.net_check(0, server_name[0], server_path[0] + "directory.txt.zip", archive) == 0) {}
-      zip_to_file(archive, temp_path, nullptr, 0);
-      read_directory(temp_path + "directory.txt", "");
-      int cursor = 0;
-      float progress = 0;
-      while (!checksum_directory(cursor, progress)) usleep(100);
       question_double::script({}, answer_keep);
-      if (!begin_web_install()) _exit(3);
-      while (!grab_files()) {
+      if (!start_update()) _exit(3);
+      while (web_update_step() == web_update_stage::download) {
         int installed = 0;
         for (auto& h : sim_info) installed += h.back().do_install && h.back().is_current;
         if (installed >= stop_after) raise(SIGKILL);
