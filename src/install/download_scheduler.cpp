@@ -31,17 +31,26 @@ namespace {
 
 // Failed fetches per history in this install step.
 std::map<int, int> failures;
-// The mirror each slot fetches its current file from: a mirror picked on the page applies to
-// the next file, and a failed fetch moves the slot to another mirror.
-int slot_mirror[download_slot_count];
-// Whether the slot's current file has its temporary archive made.
-bool slot_prepared[download_slot_count];
-// When a slot that failed may fetch again (platform clock, microseconds); 0 = now.
-int64_t slot_retry_at[download_slot_count];
+// Where a download slot stands with its current file. The slot record of the installer state
+// says which file a slot has and whether it is on; this is the fetch itself.
+enum class fetch_phase {
+  unprepared,  // no temporary archive made for this attempt yet
+  fetching,    // the archive is made and the transfer is polled
+  waiting,     // the last attempt failed; the next one starts at retry_at
+};
+
+struct download_slot {
+  fetch_phase phase = fetch_phase::unprepared;
+  // The mirror the slot fetches from: a mirror picked on the page applies to the next file,
+  // and a failed fetch moves the slot to another mirror.
+  int mirror = 0;
+  int64_t retry_at = 0;  // platform clock, microseconds
+};
+
+download_slot slots[download_slot_count];
+
 // Files given up after every attempt: the request and the last reason, for the closing alert.
 std::vector<std::pair<std::string, std::string>> unfetchable;
-
-int http_slot(int slot) { return slot + 2; }
 
 std::string unpack_folder() { return temp_path + "unpack/"; }
 
@@ -81,9 +90,9 @@ int repick_mirror(int failed) {
 
 void cancel_transfers() {
   for (int i = 0; i < download_slot_count; ++i) {
-    http.cancel(http_slot(i));
+    http.cancel(download_http_slot(i));
     unlink(slot_archive_path(i).c_str());
-    slot_prepared[i] = false;
+    slots[i].phase = fetch_phase::unprepared;
   }
 }
 
@@ -169,7 +178,7 @@ void adjust_streams(int slot) {
 
 // The transfer's received fraction: -0.01 while the server has not given a length.
 float transfer_fraction(int slot) {
-  const down_class* t = http.slots[http_slot(slot)];
+  const down_class* t = http.slots[download_http_slot(slot)];
   if (!t) return 0;
   if (t->content_length < 0) return -0.01f;
   if (t->content_length == 0) return 1;
@@ -181,10 +190,11 @@ float transfer_fraction(int slot) {
 bool fetch_step(int slot, int h) {
   file_version_struct& v = sim_info[h].back();
   std::string local = local_path_of(v);
-  std::string request = server_path[slot_mirror[slot]] + v.path + ".zip";
+  download_slot& me = slots[slot];
+  std::string request = server_path[me.mirror] + v.path + ".zip";
   std::string archive = slot_archive_path(slot);
   stg.current_action = 1;
-  if (!slot_prepared[slot]) {
+  if (me.phase != fetch_phase::fetching) {
     if (int code = prepare_archive(slot)) {
       __MACIBM_alert(0, UTL_translate_string("The installer cannot download a file."),
                      UTL_translate_string("Error: ") + error_str(code),
@@ -193,9 +203,9 @@ bool fetch_step(int slot, int h) {
       stop_update();
       return false;
     }
-    slot_prepared[slot] = true;
+    me.phase = fetch_phase::fetching;
   }
-  int result = http.net_check(http_slot(slot), server_name[slot_mirror[slot]], request, archive);
+  int result = http.net_check(download_http_slot(slot), server_name[me.mirror], request, archive);
   if (result == 0) {
     stg.file_progress = transfer_fraction(slot);
     next.kb_partial += stg.file_progress * v.zip_size;
@@ -204,7 +214,7 @@ bool fetch_step(int slot, int h) {
   std::string reason;
   if (result == 1) {
     stg.download_error = 0;
-    slot_prepared[slot] = false;
+    me.phase = fetch_phase::unprepared;
     int code = extract_and_delete_file(archive, local, v.sig_want);
     if (code == 0) {
       v.sig_have = v.sig_want;
@@ -234,18 +244,18 @@ bool fetch_step(int slot, int h) {
   stg.download_error = 1;
   int tries = ++failures[h];
   int limit = fetch_rounds_per_mirror * (stg.server_count > 0 ? stg.server_count : 1);
-  xer << "WARNING: " << request << " from " << server_name[slot_mirror[slot]] << ": " << reason
+  xer << "WARNING: " << request << " from " << server_name[me.mirror] << ": " << reason
       << " (attempt " << tries << " of " << limit << ")\n";
   if (tries >= limit) {
     xer << "WARNING: giving up on " << request << ": " << reason << "\n";
     unfetchable.emplace_back(request, reason);
-    slot_prepared[slot] = false;
+    me.phase = fetch_phase::unprepared;
     return true;
   }
-  slot_mirror[slot] = repick_mirror(slot_mirror[slot]);
-  stg.server_pick = slot_mirror[slot];
-  slot_prepared[slot] = false;
-  slot_retry_at[slot] = platform_microseconds() + static_cast<int64_t>(fetch_retry_delay(tries) * 1e6);
+  me.mirror = repick_mirror(me.mirror);
+  stg.server_pick = me.mirror;
+  me.phase = fetch_phase::waiting;
+  me.retry_at = platform_microseconds() + static_cast<int64_t>(fetch_retry_delay(tries) * 1e6);
   return false;
 }
 
@@ -338,14 +348,13 @@ int grab_files() {
     if (next.slot_ready[i]) {
       next.slot_file[i] = next.file_cursor;
       next.file_cursor = std::min(count, next.file_cursor + 1);
-      slot_mirror[i] = stg.server_count > 0 && stg.server_pick < stg.server_count ? stg.server_pick : 0;
-      slot_prepared[i] = false;
-      slot_retry_at[i] = 0;
+      slots[i] = download_slot{};
+      slots[i].mirror = stg.server_count > 0 && stg.server_pick < stg.server_count ? stg.server_pick : 0;
     }
     int h = next.slot_file[i];
     if (h >= count) continue;
     file_version_struct& v = sim_info[h].back();
-    std::string request = server_path[slot_mirror[i]] + v.path + ".zip";
+    std::string request = server_path[slots[i].mirror] + v.path + ".zip";
     next.slot_ready[i] = 0;
     crnt_file_name = leaf_of(request);
     crnt_file_path = request;
@@ -356,7 +365,10 @@ int grab_files() {
       return 1;
     }
     bool finished = false;
-    if (v.do_install && platform_microseconds() < slot_retry_at[i]) continue;  // waiting to retry
+    if (v.do_install && slots[i].phase == fetch_phase::waiting) {
+      if (platform_microseconds() < slots[i].retry_at) continue;
+      slots[i].phase = fetch_phase::unprepared;
+    }
     if (v.do_delete) {
       delete_installed_file(h, deleted_files, "now we want to nuke a file: ");
       finished = true;
@@ -396,7 +408,7 @@ int begin_web_install() {
   failed_deletes = 0;
   failures.clear();
   unfetchable.clear();
-  for (int64_t& at : slot_retry_at) at = 0;
+  for (download_slot& slot : slots) slot = download_slot{};
   scenery_from_install();
   if (!choose_files()) return 0;
   if (make_dirs() != 0) return 0;

@@ -379,14 +379,14 @@ http_class::http_class() {
 }
 
 void http_class::cancel(int slot) {
-  if (slot < 0 || slot > 5) return;
+  if (slot < 0 || slot >= http_slot_count) return;
   delete slots[slot];
   slots[slot] = nullptr;
 }
 
 int http_class::net_check(int slot, std::string server, std::string path,
                           const std::string& local) {
-  if (slot < 0 || slot > 5) {
+  if (slot < 0 || slot >= http_slot_count) {
     __MACIBM_alert(0, "Too many download objects requested!", "", "", "", t_exit,
                    "RIzirud/OOPS_cpp/http", 232);
     return 0;
@@ -481,7 +481,7 @@ int http_class::net_check(int slot, std::string server, std::string path,
 }
 
 int http_class::percent_done(int slot) {
-  if (slot < 0 || slot > 5 || !slots[slot]) return 0;
+  if (slot < 0 || slot >= http_slot_count || !slots[slot]) return 0;
   const down_class* t = slots[slot];
   if (t->content_length < 0) return -1;
   if (t->content_length == 0) return 100;

@@ -87,6 +87,13 @@ class down_class {
   size_t header_bytes = 0;  // header text consumed so far, for the size cap
 };
 
+// The client's transfer slots: 0 the server list, 1 the release directory, and from
+// first_download_http_slot on the download scheduler's four streams.
+constexpr int http_slot_count = 6;
+constexpr int first_download_http_slot = 2;
+// The transfer slot of download stream i (0..3).
+constexpr int download_http_slot(int stream) { return first_download_http_slot + stream; }
+
 class http_class {
  public:
   http_class();
@@ -107,10 +114,11 @@ class http_class {
   int proxy_port = 0;           // preference "_proxy_port_int"; 0 = no proxy
   // The servers' port when no proxy applies: 80, moved only by tests that cannot bind 80.
   unsigned short direct_port = 80;
-  down_class* slots[6];
+  down_class* slots[http_slot_count];
 };
 
 extern http_class http;
+
 // Host-name suffixes that bypass the proxy.
 extern std::vector<std::string> gProxyExclude;
 

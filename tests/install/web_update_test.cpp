@@ -199,12 +199,12 @@ TEST_F(WebUpdate, BringsAnInstallationOfReleaseOneToReleaseTwo) {
   EXPECT_NE(log.find("cleanup: DELETING  file " + dest_dir_path + "Resources/retired/deeper/"),
             std::string::npos);
 
-  // A second run finds nothing left to do.
+  // A second run, as a program without a window runs it, finds nothing left to do.
   reset_model();
   stg.server_count = 2;
   stg.download_os = 3;
   question_double::script({}, answer_keep);
-  EXPECT_EQ(run_update(), 1);
+  EXPECT_EQ(web_update_run(120), web_update_stage::done);
   for (auto& h : sim_info) EXPECT_EQ(h.back().do_install, 0) << h.back().path;
   expect_installed({"All/Resources/user_edited.txt"});
 }
@@ -433,7 +433,9 @@ TEST_F(WebUpdate, InstalledGlobalSceneryIsLeftAlone) {
   EXPECT_FALSE(path_exists(dest_dir_path + "Global Scenery/+50+000/+51+001.dsf"));
 }
 
-TEST_F(WebUpdate, NoStreamCountEndsAnUpdateEarly) {
+// A stream count below zero (a damaged preference) still runs the update to its end; taken as
+// is, it would switch every slot off after its first file.
+TEST_F(WebUpdate, ANegativeStreamCountStillCompletesTheUpdate) {
   release_tree one = release_one(), two = release_two();
   install_tree(one, dest_dir_path);
   publish(one, two);
@@ -470,10 +472,10 @@ TEST_F(WebUpdate, EnteringAndLeavingTheStepStopsItsTransfers) {
   write_whole_file(mirror[0] + "big.bin", std::string(8 << 20, 'b'));
   for (int pass = 0; pass < 2; ++pass) {
     for (int i = 0; i < 4; ++i) {
-      EXPECT_EQ(http.net_check(i + 2, server_name[0], server_path[0] + "big.bin",
+      EXPECT_EQ(http.net_check(download_http_slot(i), server_name[0], server_path[0] + "big.bin",
                                slot_archive_path(i)),
                 0);
-      ASSERT_NE(http.slots[i + 2], nullptr);
+      ASSERT_NE(http.slots[download_http_slot(i)], nullptr);
     }
     if (pass == 0) {
       leave_web_install();
@@ -481,7 +483,7 @@ TEST_F(WebUpdate, EnteringAndLeavingTheStepStopsItsTransfers) {
       EXPECT_EQ(begin_web_install(), 1);
     }
     for (int i = 0; i < 4; ++i) {
-      EXPECT_EQ(http.slots[i + 2], nullptr) << pass;
+      EXPECT_EQ(http.slots[download_http_slot(i)], nullptr) << pass;
       EXPECT_FALSE(path_exists(slot_archive_path(i))) << pass;
     }
   }

@@ -30,7 +30,7 @@ class HttpClient : public ::testing::Test {
     platform_set_time_source(fake_clock);
     shell_double::reset();
     shell_double::reopen_log();
-    for (int i = 0; i < 6; ++i) http.cancel(i);
+    for (int i = 0; i < http_slot_count; ++i) http.cancel(i);
     http.proxy_host.clear();
     http.proxy_port_text.clear();
     http.proxy_port = 0;
@@ -38,7 +38,7 @@ class HttpClient : public ::testing::Test {
     gProxyExclude.clear();
   }
   void TearDown() override {
-    for (int i = 0; i < 6; ++i) http.cancel(i);
+    for (int i = 0; i < http_slot_count; ++i) http.cancel(i);
     platform_set_time_source(nullptr);
   }
   void use_proxy(const raw_peer& peer) {
@@ -456,7 +456,7 @@ TEST_F(HttpClient, SlotsRunSideBySide) {
   int result[6] = {0, 0, 0, 0, 0, 0};
   for (int i = 0; i < 5000; ++i) {
     bool all = true;
-    for (int s = 0; s < 6; ++s) {
+    for (int s = 0; s < http_slot_count; ++s) {
       if (!result[s])
         result[s] = http.net_check(s, "s.test", "/" + std::to_string(s),
                                    tree.path() + std::to_string(s));
@@ -465,7 +465,7 @@ TEST_F(HttpClient, SlotsRunSideBySide) {
     if (all) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
-  for (int s = 0; s < 6; ++s) {
+  for (int s = 0; s < http_slot_count; ++s) {
     EXPECT_EQ(result[s], 1) << s;
     EXPECT_EQ(read_whole_file(tree.path() + std::to_string(s)), "ok");
   }
@@ -544,7 +544,7 @@ TEST_F(HttpClient, MisuseRaisesFatalAlerts) {
   EXPECT_EQ(alerts[3].lines[1], "You should!");
   EXPECT_EQ(alerts[3].lines[3], "f");
   EXPECT_EQ(alerts[3].line, 248);
-  for (int s = 0; s < 6; ++s) EXPECT_EQ(http.slots[s], nullptr);
+  for (int s = 0; s < http_slot_count; ++s) EXPECT_EQ(http.slots[s], nullptr);
 }
 
 TEST(HttpProxy, SuffixRules) {
