@@ -23,10 +23,6 @@
 #include "runtime/frame_clock.h"
 #include "runtime/shell_services.h"
 
-// The window's question does not exist in a benchmark: the release holds no modified files, and
-// should one appear it is kept.
-int select_alert(std::string, int) { return answer_keep; }
-
 namespace {
 double now() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();

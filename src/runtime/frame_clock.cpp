@@ -27,7 +27,6 @@ struct kept_values {
   float last_time_FM = 0, last_time_UI = 0;
   float sim_last[xtim_class::tick_count] = {};  // when each flag last fired
   float act_last[xtim_class::tick_count] = {};
-  float mx = 999, my = 999;  // the mouse position of the previous frame
   bool chart_started = false;
   float chart_last_time = 0;
 };
@@ -60,6 +59,14 @@ void step_ticks(float time, float* last, int* flag) {
 }
 
 }  // namespace
+
+xtim_class xtim;
+
+namespace {
+xtim_frame_hook frame_hook = nullptr;
+}  // namespace
+
+void xtim_set_frame_hook(xtim_frame_hook hook) { frame_hook = hook; }
 
 xtim_class::xtim_class() {
   std::memset(static_cast<void*>(this), 0, sizeof *this);
@@ -143,34 +150,8 @@ void xtim_class::xtim_update() {
   step_ticks(sim_time, kept.sim_last, sim_tick);
   step_ticks(elapsed, kept.act_last, act_tick);
 
-  // 4. Mouse timing.
-  const float t = elapsed;
-  mnw.mouse_long = mnw.mouse_held && t > mnw.press_time + 0.25f;
-  mnw.mouse_double = mnw.mouse_down && mnw.press_time + 0.25f > t;
-  mnw.mouse_quick = mnw.mouse_up && mnw.press_time + 0.25f > t;
-  if (mnw.mouse_down) {
-    mnw.mouse_held = 1;
-    mnw.press_time = mnw.activity_time = t;
-    BTN_unfocus_any();
-  }
-  if (mnw.mouse_up) {
-    mnw.mouse_held = 0;
-    mnw.mouse_long = 0;
-  }
-  if (std::fabs(mnw.mouse_x - kept.mx) > 0.5f || std::fabs(mnw.mouse_y - kept.my) > 0.5f)
-    mnw.activity_time = t;
-  kept.mx = mnw.mouse_x;
-  kept.my = mnw.mouse_y;
-
-  // 5. Pulse of the palette.
-  const float s = std::sin(20.0f * elapsed) * 0.3f + 0.7f;
-  colr.assign(79, s, s, s);
-  colr.assign(80, s, 0.5f * s, 0);
-  colr.assign(81, s, 0.3f * s, 0.3f * s);
-  colr.assign(82, 0.3f * s, 0.3f * s, s);
-  colr.assign(83, 0.2f * s, 0.8f * s, 0.2f * s);
-  colr.assign(84, 0.7f * s, 0.7f * s, 0.2f * s);
-  colr.pulse = s;
+  // 4. What the window does with each frame's time (mouse timing, the palette's pulse).
+  if (frame_hook) frame_hook(elapsed);
 }
 
 void xtim_class::current_month_day(int* month, int* day) const {

@@ -1,7 +1,8 @@
 // The program's clock, stepped once per frame by the shell's event procedure: elapsed real time,
-// a smoothed frame period, flags set on the one frame in which a fixed interval has passed, the
-// timing of mouse presses for the widgets, and the pulsing palette entries. Main thread only,
-// except microsecs and del_time, which any thread may call.
+// a smoothed frame period and flags set on the one frame in which a fixed interval has passed.
+// The window's own per-frame work (mouse timing, the pulsing palette entries) runs from a hook
+// the shell installs. Main thread only, except microsecs and del_time, which any thread may
+// call.
 #pragma once
 
 #include <cstdint>
@@ -16,8 +17,7 @@ class xtim_class {
 
   xtim_class();
 
-  // One step per frame: time, frame period, interval flags, mouse timing (fields of mnw) and
-  // the pulse of palette entries 79 to 84.
+  // One step per frame: time, frame period, interval flags, then the frame hook.
   void xtim_update();
 
   // Microseconds since the clock's origin, fixed by the first call of any time member.
@@ -52,6 +52,10 @@ class xtim_class {
 };
 
 extern xtim_class xtim;
+
+// Called at the end of every xtim_update with the new elapsed time; the shell installs it.
+using xtim_frame_hook = void (*)(float elapsed);
+void xtim_set_frame_hook(xtim_frame_hook hook);
 
 // Forgets the clock's origin and returns every value the update keeps between frames to its
 // value at load, as at a fresh start. For tests that drive the clock through

@@ -2,6 +2,10 @@
 
 #include <cstring>
 
+mnw_struct mnw;
+colr_class colr;
+cmnd_class cmnd;
+
 colr_class::colr_class() {
   std::memset(rgb, 0, sizeof rgb);
   pulse = 0;

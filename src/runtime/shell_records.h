@@ -1,8 +1,6 @@
-// The shell's records that the runtime reads and writes: the window-and-input record `mnw`,
-// the colour palette `colr` and the command registry `cmnd`, with the one widget call the frame
-// clock makes. Declared here so that code below the shell can use them without including the
-// shell's headers; the shell defines the objects (and unit tests link a double that does).
-// Main thread only; no lock.
+// The shell's records that the lower layers read and write: the window-and-input record `mnw`,
+// the colour palette `colr` and the command registry `cmnd`. They live here, below the shell,
+// so that every layer can use them; the shell fills them. Main thread only; no lock.
 #pragma once
 
 #include <string>
@@ -60,7 +58,7 @@ class colr_class {
   void assign(int number, float red, float green, float blue);
 
   float rgb[entry_count][3];
-  float pulse;  // the brightness of the pulsing entries 79 to 84, written by the frame clock
+  float pulse;  // the brightness of the pulsing entries 79 to 84, set by the shell every frame
 };
 
 extern colr_class colr;
@@ -87,5 +85,3 @@ class cmnd_class {
 
 extern cmnd_class cmnd;
 
-// Drops the keyboard focus of the immediate-mode widgets.
-void BTN_unfocus_any();

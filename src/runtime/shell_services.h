@@ -1,7 +1,8 @@
 // What the lower layers need of the application shell: the log, the quit flag, the one alert
-// call, the finish call and the translation lookup. Declared here so that code below the shell
-// can call up without including the shell's headers; the shell defines them, and unit tests of
-// the lower layers link a small double instead (tests/support/shell_double.cpp).
+// call, the finish call, the translation lookup and opening a web page. The data lives here;
+// the calls go through hooks that the shell installs at start-up (unit tests of the lower
+// layers install a double, tests/support/shell_double.cpp), so nothing below the shell links
+// against it.
 #pragma once
 
 #include <fstream>
@@ -37,3 +38,15 @@ std::string UTL_translate_string(const std::string& english);
 
 // Opens a web page in the user's browser; nothing is reported.
 void go_to_URL(std::string url);
+
+// The shell's side of the calls above. Until a hook is installed: an alert is written to the
+// log and to standard error (a fatal one ends the process with status 1), the finish call
+// closes the log, the translation is the English text, and no page is opened.
+struct shell_hooks {
+  void (*alert)(int screen, std::string line1, std::string line2, std::string line3,
+                std::string line4, int type, const char* file, int line) = nullptr;
+  void (*finishup)(int save) = nullptr;
+  std::string (*translate)(const std::string& english) = nullptr;
+  void (*open_url)(std::string url) = nullptr;
+};
+void install_shell_hooks(const shell_hooks& hooks);

@@ -36,8 +36,8 @@ void log_lines(const std::string& l1, const std::string& l2, const std::string& 
 
 }  // namespace
 
-void __MACIBM_alert(int screen, std::string l1, std::string l2, std::string l3, std::string l4,
-                    int type, const char* file, int line) {
+void shell_alert(int screen, std::string l1, std::string l2, std::string l3, std::string l4,
+                 int type, const char* file, int line) {
   (void)screen;  // the in-window alert returns to it; the native box has nowhere to return
   if (THREAD_is_inited() && !THREAD_is_main_thread()) {
     // A worker never shows anything: the main thread shows the report in its next frame. A

@@ -1,8 +1,14 @@
-// The one alert call (__MACIBM_alert, declared in runtime/shell_services.h): an ordinary alert
-// with one button, a fatal alert that ends the program, or the language chooser. Off the main
-// thread it posts an error report instead; before the window exists, or while another alert
-// is showing, it uses the native alert box.
+// The shell's side of the one alert call (__MACIBM_alert, declared in runtime/shell_services.h
+// and installed as its hook at start-up): an ordinary alert with one button, a fatal alert that
+// ends the program, or the language chooser. Off the main thread it posts an error report
+// instead; before the window exists, or while another alert is showing, it uses the native
+// alert box.
 #pragma once
+
+#include <string>
+
+void shell_alert(int screen, std::string l1, std::string l2, std::string l3, std::string l4,
+                 int type, const char* file, int line);
 
 // 1 once the OpenGL window is up; until then alerts use the native box.
 extern int ogl_inited;

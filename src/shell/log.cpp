@@ -5,7 +5,6 @@
 #include "platform/diagnostics.h"
 #include "runtime/shell_services.h"
 
-std::ofstream xer;
 
 std::string MACIBM_log_header() {
   const platform_system_facts facts = platform_system_facts_now();

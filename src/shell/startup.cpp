@@ -3,15 +3,15 @@
 #include <limits.h>
 #include <unistd.h>
 
+#include "install/release_builder_display.h"
 #include "runtime/command_line.h"
+#include "runtime/frame_clock.h"
 #include "runtime/shell_services.h"
 #include "runtime/stack_dump.h"
 #include "runtime/thread_layer.h"
+#include "shell/alerts.h"
+#include "shell/frame_input.h"
 #include "shell/log.h"
-
-int app_done = 0;
-std::string app_path;
-int g_case_sensitive = 0;
 
 bool MACIBM_fps_test() { return cmdline.has_option("--fps_test") != 0; }
 
@@ -24,7 +24,19 @@ std::string MACIBM_app_folder() {
   return slash == std::string::npos ? "" : path.substr(0, slash + 1);
 }
 
+void shell_install_hooks() {
+  shell_hooks hooks;
+  hooks.alert = shell_alert;
+  hooks.finishup = shell_finishup;
+  hooks.translate = shell_translate;
+  hooks.open_url = shell_go_to_URL;
+  install_shell_hooks(hooks);
+  xtim_set_frame_hook(shell_frame_tick);
+  set_builder_display(shell_builder_draw_progress, shell_builder_poll_key_q);
+}
+
 void MACIBM_init(int argc, char** argv) {
+  shell_install_hooks();
   UTL_debug_init();
   app_path.clear();  // relative paths resolve against the current folder, which is:
   const std::string folder = MACIBM_app_folder();
@@ -40,7 +52,7 @@ void MACIBM_init(int argc, char** argv) {
   THREAD_make_workers();
 }
 
-void MACIBM_finishup(int save) {
+void shell_finishup(int save) {
   if (save) {
     // The preference file and the key bindings are written here once the settings exist;
     // neither under "--fps_test".
@@ -49,4 +61,4 @@ void MACIBM_finishup(int save) {
   xer.close();
 }
 
-std::string UTL_translate_string(const std::string& english) { return english; }
+std::string shell_translate(const std::string& english) { return english; }

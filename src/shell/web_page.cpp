@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "runtime/shell_services.h"
+#include "shell/startup.h"
 
 extern char** environ;
 
@@ -32,7 +33,7 @@ bool acceptable(const std::string& url) {
 
 }  // namespace
 
-void go_to_URL(std::string url) {
+void shell_go_to_URL(std::string url) {
   if (url.size() > 499)
     __MACIBM_alert(0, "String too long!", url, "", "", t_exit, "hl_string", 137);
   reap_finished();

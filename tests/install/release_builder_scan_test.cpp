@@ -20,6 +20,7 @@ class ScanTest : public ::testing::Test {
  protected:
   void SetUp() override {
     shell_double::reset();
+    shell_double::reset_builder_display();
     shell_double::reopen_log();
     // The root's own name holds text that the name rules reject ("work.", "copy", "._"): only
     // the path below the root may decide what ships.
@@ -177,6 +178,7 @@ TEST_F(ScanTest, TreeShapeAlerts) {
   for (const auto& r : rows) {
     SCOPED_TRACE(r.rel);
     shell_double::reset();
+    shell_double::reset_builder_display();
     const std::string made = add(r.rel);
     builder_reset_scan();
     comp_files.clear();
@@ -228,6 +230,7 @@ TEST_F(ScanTest, ChecksTheRequiredFoldersAndFilesInOrder) {
     builder_set_source_root(good);
     builder_reset_scan();
     shell_double::reset();
+    shell_double::reset_builder_display();
     ASSERT_EQ(pref_level(src_fold), 0);
     EXPECT_EQ(builder_check_found_marks(), 1);
     auto alerts = shell_double::alerts();
@@ -258,6 +261,7 @@ TEST(PlatformKey, ReplacesThePlatformFolder) {
     EXPECT_EQ(p, r.key);
   }
   shell_double::reset();
+  shell_double::reset_builder_display();
   std::string flat = "noslash";
   EXPECT_EQ(chop_platform(flat, 0), 1);
   EXPECT_EQ(flat, "noslash");
@@ -274,6 +278,8 @@ TEST_F(ScanTest, ShowsProgressEvery500FilesAndStopsOnQ) {
   EXPECT_EQ(lines[1].status, "reg: 0: total files recursed: 1000. will compress: 1000.");
 
   shell_double::reset();
+
+  shell_double::reset_builder_display();
   shell_double::press_q_at_poll(1);
   builder_reset_scan();
   EXPECT_EQ(pref_level(src_fold), 1);

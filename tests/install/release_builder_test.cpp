@@ -75,6 +75,7 @@ class FullBuild : public ::testing::Test {
  protected:
   void SetUp() override {
     shell_double::reset();
+    shell_double::reset_builder_display();
     shell_double::reopen_log();
     src = tree.path() + "src/";
     auto files = sample_release_files(1);
@@ -214,6 +215,7 @@ TEST_F(FullBuild, WritesArchivesDirectoryAndDiscIdentity) {
 
   // The masters of one build are never overwritten by the next.
   shell_double::reset();
+  shell_double::reset_builder_display();
   EXPECT_EQ(build_install(), 1);
   ASSERT_EQ(shell_double::alerts().size(), 1u);
   EXPECT_EQ(shell_double::alerts()[0].lines[0], "Could not make the dst_folder!");

@@ -11,8 +11,12 @@
 #include "platform/dialogs.h"
 #include "runtime/shell_services.h"
 #include "support/temp_tree.h"
+#include "shell/startup.h"
 
 namespace {
+
+// The real shell answers the lower layers' calls, as after start-up.
+const bool shell_hooks_installed = (shell_install_hooks(), true);
 
 TEST(WebPage, OnlyWebAddressesReachTheOpenerAsOneArgument) {
   temp_tree dir;

@@ -9,9 +9,8 @@ std::deque<int> queued;
 std::vector<std::pair<std::string, int>> path_rules;
 int fallback_answer = 2;
 std::vector<asked_question> asked_log;
-}  // namespace
 
-int select_alert(std::string local_path, int deleting) {
+int answer(std::string local_path, int deleting) {
   asked_log.push_back({local_path, deleting});
   for (const auto& rule : path_rules)
     if (local_path.find(rule.first) != std::string::npos) return rule.second;
@@ -22,6 +21,10 @@ int select_alert(std::string local_path, int deleting) {
   }
   return fallback_answer;
 }
+
+// Installed before any test runs: a test program that links this double asks it.
+const bool installed = (set_modified_file_question(answer), true);
+}  // namespace
 
 namespace question_double {
 void script(const std::vector<int>& answers, int fallback) {

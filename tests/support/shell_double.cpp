@@ -7,40 +7,41 @@
 #include <sstream>
 #include <thread>
 
-#include "install/release_builder_display.h"
 #include "runtime/error_report.h"
-#include "runtime/frame_clock.h"
-#include "runtime/shell_records.h"
 #include "runtime/shell_services.h"
 #include "runtime/thread_layer.h"
-
-std::ofstream xer;
-int app_done = 0;
-std::string app_path;
-int g_case_sensitive = 0;
 
 namespace {
 std::mutex lock;
 std::vector<recorded_alert> alert_log;
 std::vector<int> finish_log;
 std::vector<std::string> url_log;
-std::vector<shell_double::builder_progress_line> progress_log;
-int q_at_poll = 0;
-int polls = 0;
-int unfocus_calls = 0;
 std::string log_path;
 const std::thread::id main_id = std::this_thread::get_id();
 
+void record_alert(int screen, std::string l1, std::string l2, std::string l3, std::string l4,
+                  int type, const char* file, int line);
+void record_finishup(int save);
+std::string identity(const std::string& english) { return english; }
+void record_url(std::string url);
+
+// Installed before any test runs; the double is linked into every test program whole.
 struct opener {
-  opener() { shell_double::reopen_log(); }
+  opener() {
+    shell_hooks hooks;
+    hooks.alert = record_alert;
+    hooks.finishup = record_finishup;
+    hooks.translate = identity;
+    hooks.open_url = record_url;
+    install_shell_hooks(hooks);
+    shell_double::reopen_log();
+  }
   ~opener() {
     if (!log_path.empty()) unlink(log_path.c_str());
   }
 } open_at_start;
-}  // namespace
-
-void __MACIBM_alert(int screen, std::string l1, std::string l2, std::string l3, std::string l4,
-                    int type, const char* file, int line) {
+void record_alert(int screen, std::string l1, std::string l2, std::string l3, std::string l4,
+                  int type, const char* file, int line) {
   recorded_alert a;
   a.screen = screen;
   a.lines[0] = l1;
@@ -61,38 +62,19 @@ void __MACIBM_alert(int screen, std::string l1, std::string l2, std::string l3, 
     THREAD_send_exception(exce_class(l1, l2, l3, l4, file, line, type));
 }
 
-void MACIBM_finishup(int save) {
+void record_finishup(int save) {
   std::lock_guard<std::mutex> g(lock);
   finish_log.push_back(save);
 }
 
-std::string UTL_translate_string(const std::string& english) { return english; }
-
-void go_to_URL(std::string url) {
+void record_url(std::string url) {
   std::lock_guard<std::mutex> g(lock);
   url_log.push_back(url);
 }
 
-void builder_draw_progress(const std::string& status, const std::string& path) {
-  std::lock_guard<std::mutex> g(lock);
-  progress_log.push_back({status, path});
-}
-
-int builder_poll_key_q() {
-  std::lock_guard<std::mutex> g(lock);
-  return ++polls == q_at_poll;
-}
+}  // namespace
 
 namespace shell_double {
-std::vector<builder_progress_line> builder_progress() {
-  std::lock_guard<std::mutex> g(lock);
-  return progress_log;
-}
-void press_q_at_poll(int nth) {
-  std::lock_guard<std::mutex> g(lock);
-  q_at_poll = nth;
-  polls = 0;
-}
 std::vector<recorded_alert> alerts() {
   std::lock_guard<std::mutex> g(lock);
   return alert_log;
@@ -110,11 +92,7 @@ void reset() {
   alert_log.clear();
   finish_log.clear();
   url_log.clear();
-  progress_log.clear();
-  q_at_poll = 0;
-  polls = 0;
   app_done = 0;
-  unfocus_calls = 0;
 }
 std::string reopen_log() {
   if (xer.is_open()) xer.close();
@@ -135,13 +113,3 @@ std::string log_text() {
   return s.str();
 }
 }  // namespace shell_double
-
-// The shell's shared records, as the lower layers see them.
-mnw_struct mnw;
-colr_class colr;
-cmnd_class cmnd;
-xtim_class xtim;
-
-void BTN_unfocus_any() { ++unfocus_calls; }
-
-int shell_double::unfocus_count() { return unfocus_calls; }

@@ -1,5 +1,5 @@
-// A stand-in for the shell in unit tests of the lower layers: alerts and finish calls are
-// recorded instead of shown, translation is the identity, and the log goes to a file of the
+// A stand-in for the shell in unit tests of the lower layers, installed as the lower layers'
+// hooks before any test runs: alerts and finish calls are recorded instead of shown, translation is the identity, and the log goes to a file of the
 // test's own choosing (a temporary file by default). Like the real alert, one raised off the
 // main thread while the thread layer runs is also posted to the main thread, and a fatal one
 // ends the calling thread.
@@ -37,6 +37,6 @@ struct builder_progress_line {
 std::vector<builder_progress_line> builder_progress();
 // The key poll answers q at its nth call after the reset (1 is the first); 0 never.
 void press_q_at_poll(int nth);
-// How many times BTN_unfocus_any was called since the last reset.
-int unfocus_count();
+// Forgets the progress lines and the key press (reset() leaves the builder's display alone).
+void reset_builder_display();
 }  // namespace shell_double
