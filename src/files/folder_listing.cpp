@@ -9,6 +9,7 @@
 #include <numeric>
 
 #include "files/paths.h"
+#include "platform/dialogs.h"
 #include "platform/file_dialogs.h"
 #include "runtime/shell_records.h"
 #include "runtime/shell_services.h"
@@ -184,7 +185,7 @@ int GetFilePathFromUser(int kind, const std::string& message, const std::string&
   return 1;
 }
 
-void DoUserAlert(const char* text) { platform_stop_alert(text ? text : ""); }
+void DoUserAlert(const char* text) { platform_alert_box(text ? text : "", ""); }
 
 int16_t EndianFlipShort(int16_t* value) {
   uint16_t v = static_cast<uint16_t>(*value);

@@ -186,6 +186,12 @@ void split_folder_and_leaf(const std::string& path, std::string* folder, std::st
   *folder = slash == 0 ? "/" : p.substr(0, slash);
 }
 
+std::string leaf_of(const std::string& path) {
+  std::string folder, leaf;
+  split_folder_and_leaf(path, &folder, &leaf);
+  return leaf;
+}
+
 int FilePathToFSRefAndName(const char* path, std::string* folder, std::string* name) {
   std::string target = path ? path : "";
   if (name) {

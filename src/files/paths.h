@@ -51,3 +51,7 @@ void ConvertPathToCFM(std::string& path);
 // The leaf/parent split behind FilePathToFSRefAndName, without touching the disk: "/a/b/" gives
 // "/a" and "b"; "/b" gives "/" and "b"; "b" gives "" and "b".
 void split_folder_and_leaf(const std::string& path, std::string* folder, std::string* leaf);
+
+// The last component of path, a trailing '/' ignored: "/a/b.txt" and "/a/b/" give "b.txt" and
+// "b"; a path without '/' is its own leaf.
+std::string leaf_of(const std::string& path);

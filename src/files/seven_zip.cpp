@@ -9,12 +9,12 @@
 #include <cerrno>
 #include <vector>
 
+#include "files/error_codes.h"
 #include "files/extract_output.h"
 #include "files/paths.h"
 
 namespace {
 
-enum { kZipOpenErr = 20001, kZipReadErr = 20002, kZipWriteErr = 20004 };
 
 struct archive_closer {
   archive* a;
@@ -44,11 +44,11 @@ int write_item(archive* a, const std::string& target, std::vector<char>& buf) {
   if (int err = out.open(target)) return err;  // a missing subfolder gives 2, as always
   for (;;) {
     la_ssize_t got = archive_read_data(a, buf.data(), buf.size());
-    if (got < 0) return kZipReadErr;  // the decoder's own codes would read as errno texts
+    if (got < 0) return err_zip_read;  // the decoder's own codes would read as errno texts
     if (got == 0) break;
-    if (out.write(buf.data(), static_cast<size_t>(got)) != 0) return kZipWriteErr;
+    if (out.write(buf.data(), static_cast<size_t>(got)) != 0) return err_zip_write;
   }
-  return out.commit(default_file_mode(), nullptr) != 0 ? kZipWriteErr : 0;
+  return out.commit(default_file_mode(), nullptr) != 0 ? err_zip_write : 0;
 }
 
 }  // namespace
@@ -67,17 +67,17 @@ int p7z_to_file(const std::string& archive_path, const std::string& folder, std:
   archive_closer guard{archive_read_new(), fd};
   if (!guard.a) return ENOMEM;
   archive_read_support_format_7zip(guard.a);
-  if (archive_read_open_fd(guard.a, fd, 1 << 16) != ARCHIVE_OK) return kZipOpenErr;
+  if (archive_read_open_fd(guard.a, fd, 1 << 16) != ARCHIVE_OK) return err_zip_open;
   std::vector<char> buf(1 << 16);  // small enough to stay in cache between decode and write
   for (;;) {
     archive_entry* e = nullptr;
     int rc = archive_read_next_header(guard.a, &e);
     if (rc == ARCHIVE_EOF) return 0;
-    if (rc != ARCHIVE_OK && rc != ARCHIVE_WARN) return kZipReadErr;
+    if (rc != ARCHIVE_OK && rc != ARCHIVE_WARN) return err_zip_read;
     if (archive_entry_filetype(e) == AE_IFDIR) continue;
     const char* item = archive_entry_pathname_utf8(e);
     std::string relative = item ? item : "";
-    if (!archive_name_is_safe(relative)) return kZipReadErr;
+    if (!archive_name_is_safe(relative)) return err_zip_read;
     std::string target = out + (rename_to.empty() ? relative : rename_to);
     if (int err = write_item(guard.a, target, buf)) return err;
     if (name) *name = target;

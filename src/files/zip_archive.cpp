@@ -12,6 +12,7 @@
 #include <ctime>
 #include <vector>
 
+#include "files/error_codes.h"
 #include "files/extract_output.h"
 #include "files/file_ops.h"
 #include "files/paths.h"
@@ -26,8 +27,6 @@ const size_t kChunk = 1 << 16;
 const size_t kMaxLinkText = 4096;     // PATH_MAX: a longer link text is no link we can make
 const size_t kSideEntryKeep = 26 + 12 * 32767 + 64;  // header and every possible descriptor
 
-enum { kZipOpenErr = 20001, kZipReadErr = 20002, kZipCreateErr = 20003, kFileReadErr = 20006,
-       kSideEntryErr = 20012 };
 
 const unsigned char kAppleDoubleHeader[24] = {0x00, 0x05, 0x16, 0x07, 0x00, 0x02, 0x00, 0x00};
 
@@ -174,14 +173,14 @@ int read_entry(unzFile zip, const unz_file_info64& info, std::vector<char>& buf,
   int err = unzOpenCurrentFile(zip);
   if (err != UNZ_OK) {
     SKY_FAILURE_SITE(kFile);
-    return kZipReadErr;
+    return err_zip_read;
   }
   uint64_t total = 0;
   int result = 0;
   for (;;) {
     int got = unzReadCurrentFile(zip, buf.data(), static_cast<unsigned>(buf.size()));
     if (got < 0) {
-      result = kZipReadErr;
+      result = err_zip_read;
       SKY_FAILURE_SITE(kFile);
       break;
     }
@@ -190,7 +189,7 @@ int read_entry(unzFile zip, const unz_file_info64& info, std::vector<char>& buf,
     if ((result = sink(buf.data(), static_cast<size_t>(got))) != 0) break;
   }
   if (!result && total != info.uncompressed_size) {
-    result = kZipReadErr;
+    result = err_zip_read;
     SKY_FAILURE_SITE(kFile);
   }
   int closed = unzCloseCurrentFile(zip);
@@ -278,7 +277,7 @@ int symlink_entry(unzFile zip, const std::string& target, const std::string& rel
     xer << "Zip entry refused: link " << relative << " points outside the folder (" << text
         << ").\n";
     SKY_FAILURE_SITE(kFile);
-    return kZipReadErr;
+    return err_zip_read;
   }
   if (replace_with_symlink(target, text) != 0) {
     SKY_FAILURE_SITE(kFile);
@@ -296,11 +295,6 @@ std::string side_entry_file(const std::string& path) {
   return path.substr(0, leaf) + path.substr(leaf + 2);
 }
 
-std::string leaf_of(const std::string& path) {
-  auto slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 }  // namespace
 
 int unzip_resource_fork(unzFile zip, std::string target, const unz_file_info64& info) {
@@ -314,18 +308,18 @@ int unzip_resource_fork(unzFile zip, std::string target, const unz_file_info64& 
     return 0;
   });
   if (!err && (head.size() < 24 || std::memcmp(head.data(), kAppleDoubleHeader, 24) != 0))
-    err = kSideEntryErr;
+    err = err_fork_header;
   if (!err && head.size() >= 26) {
     unsigned count = (unsigned(head[24]) << 8) | head[25];
     if (count >= 32768) count = 0;
     // Every descriptor, and every block it names, must lie inside the entry.
     if (26 + 12ull * count > size) {
-      err = kSideEntryErr;
+      err = err_fork_header;
     } else {
       for (unsigned i = 0; i < count && !err; ++i) {
         const unsigned char* d = head.data() + 26 + 12 * i;
         uint32_t id = be32(d), offset = be32(d + 4), length = be32(d + 8);
-        if ((id == 9 || id == 2) && uint64_t(offset) + length > size) err = kSideEntryErr;
+        if ((id == 9 || id == 2) && uint64_t(offset) + length > size) err = err_fork_header;
       }
     }
   }
@@ -353,14 +347,14 @@ int zip_entry_names(const std::string& archive, std::vector<std::string>* names)
   std::string zip_path = full(archive);
   zlib_filefunc64_def io = reader_functions();
   unzFile zip = unzOpen2_64(zip_path.c_str(), &io);
-  if (!zip) return kZipOpenErr;
+  if (!zip) return err_zip_open;
   int result = 0;
   for (int err = unzGoToFirstFile(zip); err == UNZ_OK; err = unzGoToNextFile(zip)) {
     unz_file_info64 info;
     int info_err = 0;
     std::string entry = entry_name(zip, info, info_err);
     if (info_err != UNZ_OK) {
-      result = kZipReadErr;
+      result = err_zip_read;
       break;
     }
     names->push_back(entry);
@@ -381,7 +375,7 @@ int zip_to_file(const std::string& archive, const std::string& folder, std::stri
         << "In c-form, it is " << zip_path.c_str() << "\n"
         << "The size is " << zip_path.size() << "\n";
     SKY_FAILURE_SITE(kFile);
-    return kZipOpenErr;
+    return err_zip_open;
   }
   const std::string rename_to = rename && name ? *name : std::string();
   archive_link_guard guard;
@@ -397,7 +391,7 @@ int zip_to_file(const std::string& archive, const std::string& folder, std::stri
       // Handling an entry with stale sizes and attributes could write anything.
       xer << "unzGetCurrentFileInfo err != UNZ_OK! err=" << info_err << "\n";
       SKY_FAILURE_SITE(kFile);
-      result = kZipReadErr;
+      result = err_zip_read;
       break;
     }
     if (first && name) *name = entry;
@@ -411,7 +405,7 @@ int zip_to_file(const std::string& archive, const std::string& folder, std::stri
         (!archive_name_is_safe(relative) || guard.passes_through_link(relative))) {
       xer << "Zip entry refused: " << entry << " would be written outside " << out << ".\n";
       SKY_FAILURE_SITE(kFile);
-      result = kZipReadErr;
+      result = err_zip_read;
     } else if (is_folder) {
       if (!side) {
         int rc = make_folder(folder + relative);
@@ -469,7 +463,7 @@ int file_to_zip(const std::string& source, const std::string& archive) {
   } else {
     fd = open(src.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-      result = kFileReadErr;
+      result = err_file_open;
       SKY_FAILURE_SITE(kFile);
     }
   }
@@ -489,7 +483,7 @@ int file_to_zip(const std::string& source, const std::string& archive) {
       zip = zipOpen2_64(temp.c_str(), APPEND_STATUS_CREATE, nullptr, &io);
     }
     if (!zip) {
-      result = kZipCreateErr;
+      result = err_zip_create;
       SKY_FAILURE_SITE(kFile);
     }
   }
@@ -534,7 +528,7 @@ int file_to_zip(const std::string& source, const std::string& archive) {
         ssize_t got = read(fd, buf.data(), buf.size());
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) {
-          result = kFileReadErr;
+          result = err_file_open;
           SKY_FAILURE_SITE(kFile);
           break;
         }

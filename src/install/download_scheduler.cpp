@@ -14,6 +14,7 @@
 #include "files/error_codes.h"
 #include "files/extract_output.h"
 #include "files/file_ops.h"
+#include "files/paths.h"
 #include "files/seven_zip.h"
 #include "files/zip_archive.h"
 #include "install/file_decisions.h"
@@ -53,12 +54,6 @@ download_slot slots[download_slot_count];
 std::vector<std::pair<std::string, std::string>> unfetchable;
 
 std::string unpack_folder() { return temp_path + "unpack/"; }
-
-std::string leaf_of(const std::string& path) {
-  std::string p = path;
-  if (!p.empty() && p.back() == '/') p.pop_back();
-  return p.substr(p.rfind('/') + 1);
-}
 
 bool ends_with(const std::string& s, const std::string& tail) {
   return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;

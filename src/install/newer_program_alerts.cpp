@@ -1,6 +1,7 @@
 #include "install/newer_program_alerts.h"
 
 #include "install/installer_state.h"
+#include "platform/process.h"
 #include "runtime/shell_services.h"
 
 const char* const maker_download_page = "https://www.skyrill.example/download/";
@@ -10,18 +11,11 @@ const char* const download_section_line =
     "Please visit the download section of our web site to get the newest installer.";
 }
 
-bool is_web_address(const std::string& url) {
-  if (url.compare(0, 7, "http://") != 0 && url.compare(0, 8, "https://") != 0) return false;
-  for (unsigned char c : url)
-    if (c < 0x20 || c == 0x7f) return false;
-  return true;
-}
-
 void new_installer(std::string page) {
   __MACIBM_alert(0, UTL_translate_string("There is a newer version of the Skyrill web updater available."),
                  UTL_translate_string("I will take you to the web page where you can downoad it."),
                  "", "", t_alert, "Zuzazuziv-e/utils", __LINE__);
-  if (is_web_address(page)) {
+  if (platform_is_web_address(page)) {
     go_to_URL(page);
   } else {
     xer << "WARNING: the server list names a web page that is not an http address: \"" << page

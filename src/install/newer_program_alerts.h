@@ -17,5 +17,3 @@ void new_installer(std::string page);
 // the alert's fourth line), opens the maker's download page, sets format_error to 2.
 void new_format(std::string path);
 
-// Whether an address may be handed to the browser.
-bool is_web_address(const std::string& url);

@@ -8,6 +8,7 @@
 
 #include "files/error_codes.h"
 #include "files/file_ops.h"
+#include "files/paths.h"
 #include "files/house_writer.h"
 #include "files/pe_header_patch.h"
 #include "files/zip_archive.h"
@@ -60,8 +61,6 @@ void fatal(int line, const std::string& a, const std::string& b, const std::stri
 bool contains(const std::string& s, const char* part) { return s.find(part) != std::string::npos; }
 
 std::string folder_of(const std::string& path) { return path.substr(0, path.rfind('/') + 1); }
-std::string leaf_of(const std::string& path) { return path.substr(path.rfind('/') + 1); }
-
 std::string version_text(int version) {
   char buf[64];
   std::snprintf(buf, sizeof buf, "version_number %f", static_cast<double>(version));

@@ -88,26 +88,6 @@ void platform_lookup_symbol(uintptr_t address, uintptr_t line_address, platform_
   }
 }
 
-std::vector<platform_memory_region> platform_memory_regions() {
-  std::vector<platform_memory_region> regions;
-  FILE* f = std::fopen("/proc/self/maps", "re");
-  if (!f) return regions;
-  char line[4096];
-  while (std::fgets(line, sizeof line, f)) {
-    uintptr_t start = 0, end = 0;
-    char perms[8] = {};
-    if (std::sscanf(line, "%" SCNxPTR "-%" SCNxPTR " %7s", &start, &end, perms) != 3) continue;
-    platform_memory_region r;
-    r.start = start;
-    r.end = end;
-    r.readable = perms[0] == 'r';
-    r.writable = perms[1] == 'w';
-    regions.push_back(r);
-  }
-  std::fclose(f);
-  return regions;
-}
-
 platform_system_facts platform_system_facts_now() {
   platform_system_facts facts;
   utsname u;

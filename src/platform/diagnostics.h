@@ -22,12 +22,6 @@ struct platform_symbol {
 // address sets one byte back so that the line is the call's, not the next statement's.
 void platform_lookup_symbol(uintptr_t address, uintptr_t line_address, platform_symbol& out);
 
-struct platform_memory_region {
-  uintptr_t start = 0, end = 0;
-  bool readable = false, writable = false;
-};
-// The process's mappings in address order; empty when they cannot be read.
-std::vector<platform_memory_region> platform_memory_regions();
 
 // Machine facts for the log header; an empty text or a negative number when unknown.
 struct platform_system_facts {

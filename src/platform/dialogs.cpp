@@ -12,7 +12,8 @@ std::atomic<platform_alert_box_fn> replacement{nullptr};
 void show_native(const std::string& message, const std::string& explanation) {
   std::string text = message + "\n\n" + explanation;
   if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "", text.c_str(), nullptr) == 0) return;
-  std::fprintf(stderr, "%s\n%s\n", message.c_str(), explanation.c_str());
+  std::fprintf(stderr, "%s\n", message.c_str());
+  if (!explanation.empty()) std::fprintf(stderr, "%s\n", explanation.c_str());
   std::fflush(stderr);
 }
 

@@ -1,6 +1,5 @@
 #include "platform/file_dialogs.h"
 
-#include <SDL.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -44,14 +43,6 @@ std::string tidy_answer(std::string s) {
   return s;
 }
 
-std::string cut_utf8(const std::string& s, size_t max) {
-  if (s.size() <= max) return s;
-  size_t n = max;
-  // Step back over continuation bytes so that no character is split.
-  while (n > 0 && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80) --n;
-  return s.substr(0, n);
-}
-
 }  // namespace
 
 bool platform_file_dialog_available() {
@@ -93,19 +84,4 @@ int platform_file_dialog(int kind, const std::string& title, const std::string& 
   }
   chosen = path;
   return 1;
-}
-
-void platform_stop_alert(const std::string& text) {
-  std::string shown = cut_utf8(text, 255);
-  if (has_display() &&
-      SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "Skyrill Installer", shown.c_str(), nullptr) == 0)
-    return;
-  if (has_display() && on_path("zenity")) {
-    int status = 0;
-    if (platform_run({"zenity", "--error", "--no-markup", "--text=" + shown}, nullptr, &status,
-                     dialog_idle) == 0)
-      return;
-  }
-  std::fprintf(stderr, "%s\n", shown.c_str());
-  std::fflush(stderr);
 }

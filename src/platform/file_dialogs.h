@@ -1,7 +1,7 @@
-// Native file dialogs and the stop alert. Replaces Navigation Services (NavGetFile, NavPutFile,
-// NavChooseFolder) with zenity, or kdialog when zenity is missing, each started by posix_spawnp
-// with an argument vector and answering on a pipe; and StandardAlert with an SDL message box,
-// then `zenity --error`, then standard error. Not done on Linux: preference keys of the dialogs,
+// Native file dialogs. Replaces Navigation Services (NavGetFile, NavPutFile, NavChooseFolder)
+// with zenity, or kdialog when zenity is missing, each started by posix_spawnp with an argument
+// vector and answering on a pipe. (The stop alert is platform_alert_box, platform/dialogs.h.)
+// Not done on Linux: preference keys of the dialogs,
 // file-type lists, and any dialog without a display (no DISPLAY nor WAYLAND_DISPLAY counts as
 // "cancelled", so tests and headless runs never wait on a person).
 #pragma once
@@ -22,5 +22,3 @@ bool platform_file_dialog_available();
 // Called about every 15 ms while a dialog is open, so that the window keeps drawing frames.
 void platform_set_dialog_idle(void (*idle)());
 
-// Shows a stop alert and waits for the user. text is cut at a character boundary.
-void platform_stop_alert(const std::string& text);

@@ -52,6 +52,21 @@ uint64_t kb_field(const std::string& text, const char* key) {
   return 0;
 }
 
+// One mapping line of maps or smaps: "lo-hi perms offset dev inode [path]". False for any
+// other line (smaps' per-mapping counters).
+bool parse_mapping_line(const std::string& line, unsigned long long* lo, unsigned long long* hi,
+                        char perms[8], std::string* path) {
+  char p[8] = {};
+  int name_at = 0;
+  if (std::sscanf(line.c_str(), "%llx-%llx %7s %*s %*s %*s %n", lo, hi, p, &name_at) != 3 ||
+      line.find('-') > line.find(' '))
+    return false;
+  std::memcpy(perms, p, 8);
+  path->clear();
+  if (name_at > 0 && static_cast<size_t>(name_at) <= line.size()) *path = line.substr(name_at);
+  return true;
+}
+
 class smaps_walk : public platform_region_walk {
  public:
   explicit smaps_walk(const std::string& text) { parse(text); }
@@ -85,24 +100,17 @@ class smaps_walk : public platform_region_walk {
     };
     while (std::getline(in, line)) {
       unsigned long long lo, hi;
-      char p[8];
-      int name_at = 0;
-      // A mapping line: "lo-hi perms offset dev inode [path]".
-      if (std::sscanf(line.c_str(), "%llx-%llx %7s %*s %*s %*s %n", &lo, &hi, p, &name_at) == 3 &&
-          line.find('-') < line.find(' ')) {
+      std::string path;
+      if (parse_mapping_line(line, &lo, &hi, perms, &path)) {
         finish();
         regions_.push_back(platform_region{});
         cur = &regions_.back();
         cur->start = lo;
         cur->size = hi - lo;
         cur->ref_count = 1;
-        std::memcpy(perms, p, sizeof perms);
         rss = 0;
-        if (name_at > 0 && static_cast<size_t>(name_at) <= line.size()) {
-          std::string path = line.substr(name_at);
-          size_t slash = path.rfind('/');
-          cur->image = slash == std::string::npos ? path : path.substr(slash + 1);
-        }
+        size_t slash = path.rfind('/');
+        cur->image = slash == std::string::npos ? path : path.substr(slash + 1);
         continue;
       }
       if (!cur) continue;
@@ -170,4 +178,22 @@ platform_region_walk* platform_open_region_walk() {
 
 platform_region_walk* platform_region_walk_from_smaps(const std::string& smaps_text) {
   return new smaps_walk(smaps_text);
+}
+
+std::vector<platform_memory_region> platform_memory_regions() {
+  std::vector<platform_memory_region> regions;
+  std::istringstream in(read_proc("/proc/self/maps"));
+  std::string line, path;
+  char perms[8];
+  unsigned long long lo, hi;
+  while (std::getline(in, line)) {
+    if (!parse_mapping_line(line, &lo, &hi, perms, &path)) continue;
+    platform_memory_region r;
+    r.start = static_cast<uintptr_t>(lo);
+    r.end = static_cast<uintptr_t>(hi);
+    r.readable = perms[0] == 'r';
+    r.writable = perms[1] == 'w';
+    regions.push_back(r);
+  }
+  return regions;
 }

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Anonymous private read-write pages for the heap; null on failure. The seam lets tests count
 // or refuse system calls and force placements.
@@ -69,3 +70,11 @@ platform_region_walk* platform_open_region_walk();  // caller deletes
 
 // Parses smaps text (exposed for tests).
 platform_region_walk* platform_region_walk_from_smaps(const std::string& smaps_text);
+
+// The process's mappings in address order with their access, from /proc/self/maps (cheaper
+// than the walk above, for checking addresses during a stack dump); empty when unreadable.
+struct platform_memory_region {
+  uintptr_t start = 0, end = 0;
+  bool readable = false, writable = false;
+};
+std::vector<platform_memory_region> platform_memory_regions();

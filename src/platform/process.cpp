@@ -109,3 +109,28 @@ int platform_run(const std::vector<std::string>& argv, std::string* out, int* st
   }
   return 0;
 }
+
+namespace {
+std::vector<pid_t> browser_children;
+}  // namespace
+
+bool platform_is_web_address(const std::string& url) {
+  if (url.compare(0, 7, "http://") != 0 && url.compare(0, 8, "https://") != 0) return false;
+  for (unsigned char c : url)
+    if (c < 0x20 || c == 0x7F) return false;
+  return true;
+}
+
+bool platform_open_web_page(const std::string& url) {
+  for (size_t i = 0; i < browser_children.size();) {
+    if (waitpid(browser_children[i], nullptr, WNOHANG) != 0)
+      browser_children.erase(browser_children.begin() + static_cast<long>(i));
+    else
+      ++i;
+  }
+  if (!platform_is_web_address(url)) return false;
+  pid_t pid;
+  if (platform_spawn({"xdg-open", url}, true, &pid) != 0) return false;
+  browser_children.push_back(pid);
+  return true;
+}

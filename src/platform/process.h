@@ -22,6 +22,15 @@ int platform_spawn(const std::vector<std::string>& argv, bool search_path, pid_t
 // none of ours (log, sockets, mapped files) even where a library opened them without the flag.
 void platform_close_on_exec_all();
 
+// Whether url may be handed to the browser: an http or https address without control
+// characters (anything else could open a local file or start a program).
+bool platform_is_web_address(const std::string& url);
+
+// Opens a web address in the user's browser with xdg-open, without waiting for it; children of
+// earlier calls that have ended are reaped. False (nothing started) for anything that is not
+// a web address or when xdg-open cannot be started.
+bool platform_open_web_page(const std::string& url);
+
 // Runs a program to its end, collecting its standard output. Returns 0 with the exit status
 // (128 + signal for a killed child) in *status, or the errno of the failed start.
 // While the child runs, idle (when given) is called about every 15 ms so that the caller can

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/diagnostics.h"
+#include "platform/memory_info.h"
 
 namespace {
 

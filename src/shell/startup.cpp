@@ -1,9 +1,9 @@
 #include "shell/startup.h"
 
-#include <limits.h>
 #include <unistd.h>
 
 #include "install/release_builder_display.h"
+#include "platform/folders.h"
 #include "runtime/command_line.h"
 #include "runtime/frame_clock.h"
 #include "runtime/shell_services.h"
@@ -15,14 +15,7 @@
 
 bool MACIBM_fps_test() { return cmdline.has_option("--fps_test") != 0; }
 
-std::string MACIBM_app_folder() {
-  char buf[PATH_MAX];
-  ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-  if (n <= 0) return "";
-  std::string path(buf, static_cast<size_t>(n));
-  size_t slash = path.rfind('/');
-  return slash == std::string::npos ? "" : path.substr(0, slash + 1);
-}
+std::string MACIBM_app_folder() { return platform_app_folder(); }
 
 void shell_install_hooks() {
   shell_hooks hooks;
