@@ -36,7 +36,7 @@
 inline void* bench_alloc(size_t n) { return std::malloc(n); }
 inline void bench_free(void* p) { std::free(p); }
 #else
-#include "runtime/pooled_allocator.h"
+#include "runtime/memory/pooled_allocator.h"
 inline void* bench_alloc(size_t n) { return nedmalloc(n); }
 inline void bench_free(void* p) { nedfree(p); }
 #endif

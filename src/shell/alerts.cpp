@@ -7,7 +7,7 @@
 
 #include "platform/dialogs.h"
 #include "runtime/error_report.h"
-#include "runtime/memory_report.h"
+#include "runtime/memory/memory_report.h"
 #include "runtime/shell_services.h"
 #include "runtime/stack_dump.h"
 #include "runtime/thread_layer.h"

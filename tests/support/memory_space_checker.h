@@ -7,7 +7,7 @@
 #include <set>
 #include <string>
 
-#include "runtime/memory_space_internal.h"
+#include "runtime/memory/memory_space_internal.h"
 
 namespace memory_checker {
 

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "runtime/memory_layout.h"
-#include "runtime/memory_space.h"
+#include "runtime/memory/memory_layout.h"
+#include "runtime/memory/memory_space.h"
 
 namespace heap {
 

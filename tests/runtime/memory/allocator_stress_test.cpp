@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "runtime/pooled_allocator.h"
+#include "runtime/memory/pooled_allocator.h"
 #include "support/memory_space_checker.h"
 
 namespace {

@@ -7,7 +7,7 @@
 
 #include <cstddef>
 
-#include "runtime/memory_space.h"
+#include "runtime/memory/memory_space.h"
 
 struct nedpool;
 

@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "platform/memory_info.h"
-#include "runtime/memory_space.h"
+#include "runtime/memory/memory_space.h"
 
 // Writes one report; the reason names the occasion.
 void dump_mem_stats(const char* reason);

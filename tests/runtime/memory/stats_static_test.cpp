@@ -6,7 +6,7 @@
 #include <set>
 #include <string>
 
-#include "runtime/stats.h"
+#include "runtime/memory/stats.h"
 
 extern UTL_stat unit_a_stat, unit_b_stat;
 extern UTL_remote_cmd unit_a_cmd, unit_b_cmd;

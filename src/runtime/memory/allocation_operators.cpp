@@ -1,11 +1,11 @@
 // Linked into every program as an object of its own (see src/runtime/CMakeLists.txt): a
 // replacement operator in a static library would be used only if something happened to pull
 // its object file in.
-#include "runtime/allocation_operators.h"
+#include "runtime/memory/allocation_operators.h"
 
 #include <cstdlib>
 
-#include "runtime/pooled_allocator.h"
+#include "runtime/memory/pooled_allocator.h"
 
 #ifndef SKY_SYSTEM_MALLOC
 

@@ -1,4 +1,4 @@
-#include "runtime/stats.h"
+#include "runtime/memory/stats.h"
 
 namespace {
 // Constant-initialised, so usable by any unit's static initialiser whatever the order.

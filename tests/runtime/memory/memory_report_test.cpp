@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "runtime/allocation_operators.h"
-#include "runtime/lazy_pool.h"
-#include "runtime/memory_report.h"
-#include "runtime/pooled_allocator.h"
+#include "runtime/memory/allocation_operators.h"
+#include "runtime/memory/lazy_pool.h"
+#include "runtime/memory/memory_report.h"
+#include "runtime/memory/pooled_allocator.h"
 #include "runtime/shell_services.h"
-#include "runtime/stats.h"
+#include "runtime/memory/stats.h"
 #include "support/shell_double.h"
 #include "support/temp_tree.h"
 

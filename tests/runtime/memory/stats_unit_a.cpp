@@ -1,5 +1,5 @@
 // A unit with its own statistic and command, for stats_static_test.cpp.
-#include "runtime/stats.h"
+#include "runtime/memory/stats.h"
 
 static void unit_a_action() {}
 UTL_stat unit_a_stat("test/unit_a", UTL_stat_memory, 1.5f);

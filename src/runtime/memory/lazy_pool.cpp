@@ -1,8 +1,8 @@
-#include "runtime/lazy_pool.h"
+#include "runtime/memory/lazy_pool.h"
 
-#include "runtime/pooled_allocator.h"
+#include "runtime/memory/pooled_allocator.h"
 #include "runtime/shell_services.h"
-#include "runtime/stats.h"
+#include "runtime/memory/stats.h"
 
 float UTL_lazy_mempool::global_total = 0;
 

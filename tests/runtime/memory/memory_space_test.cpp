@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/memory_info.h"
-#include "runtime/memory_space_internal.h"
+#include "runtime/memory/memory_space_internal.h"
 #include "support/memory_space_checker.h"
 #include "support/memory_space_model.h"
 

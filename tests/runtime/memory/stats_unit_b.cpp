@@ -1,5 +1,5 @@
 // A second unit with its own statistic and command, for stats_static_test.cpp.
-#include "runtime/stats.h"
+#include "runtime/memory/stats.h"
 
 static float unit_b_value = 2.0f;
 static void unit_b_action() {}

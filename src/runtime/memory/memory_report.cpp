@@ -1,10 +1,10 @@
-#include "runtime/memory_report.h"
+#include "runtime/memory/memory_report.h"
 
 #include <string>
 
-#include "runtime/pooled_allocator.h"
+#include "runtime/memory/pooled_allocator.h"
 #include "runtime/shell_services.h"
-#include "runtime/stats.h"
+#include "runtime/memory/stats.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "runtime/stats.h"
+#include "runtime/memory/stats.h"
 
 #include <gtest/gtest.h>
 

@@ -13,8 +13,8 @@
 #include <thread>
 #include <vector>
 
-#include "runtime/memory_space_internal.h"
-#include "runtime/pooled_allocator.h"
+#include "runtime/memory/memory_space_internal.h"
+#include "runtime/memory/pooled_allocator.h"
 #include "support/memory_space_checker.h"
 
 using namespace memory_layout;

@@ -1,4 +1,4 @@
-#include "runtime/pooled_allocator.h"
+#include "runtime/memory/pooled_allocator.h"
 
 #include <pthread.h>
 
@@ -7,7 +7,7 @@
 #include <cstring>
 #include <new>
 
-#include "runtime/memory_space_internal.h"
+#include "runtime/memory/memory_space_internal.h"
 
 using namespace heap;
 

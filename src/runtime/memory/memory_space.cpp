@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "platform/memory_info.h"
-#include "runtime/memory_space_internal.h"
+#include "runtime/memory/memory_space_internal.h"
 
 namespace heap {
 
