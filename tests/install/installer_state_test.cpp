@@ -12,28 +12,38 @@
 
 namespace {
 
+// Worked by hand from the rule: the entry's kind must be wanted, and its platform must be 0
+// (every platform), the chosen one, or 6 (Unix) when Linux (3) is chosen.
 TEST(InstallerState, WantedByKindAndPlatform) {
+  struct row {
+    const char* name;
+    int global;  // 0 the simulator entry, 1 the global-scenery tile
+    int want_sim, want_global;
+    int platform, os;
+    int want;
+  } rows[] = {
+      {"simulator file for every platform, simulator wanted", 0, 1, 0, 0, 1, 1},
+      {"simulator file, only scenery wanted", 0, 0, 1, 0, 3, 0},
+      {"scenery tile, scenery wanted", 1, 0, 1, 0, 2, 1},
+      {"scenery tile, only the simulator wanted", 1, 1, 0, 0, 3, 0},
+      {"Windows file on Windows", 0, 1, 1, 2, 2, 1},
+      {"Windows file on Linux", 0, 1, 1, 2, 3, 0},
+      {"Macintosh file on Linux", 0, 1, 1, 1, 3, 0},
+      {"Linux file on Linux", 0, 1, 1, 3, 3, 1},
+      {"Unix file on Linux", 0, 1, 1, 6, 3, 1},
+      {"Unix file on Macintosh", 0, 1, 1, 6, 1, 0},
+      {"Unix scenery tile on Linux", 1, 0, 1, 6, 3, 1},
+      {"nothing wanted", 0, 0, 0, 0, 3, 0},
+  };
   reset_model();
   add_history("All/x", {sig("a")}, "NONE");
   add_history("All/Global Scenery/+40-120/+45-118.dsf", {sig("a")}, "NONE");
   ASSERT_EQ(sim_info[1].back().is_global, 1);
-  for (int global = 0; global < 2; ++global) {
-    for (int want_sim = 0; want_sim < 2; ++want_sim) {
-      for (int want_global = 0; want_global < 2; ++want_global) {
-        for (int platform = 0; platform <= 6; ++platform) {
-          for (int os = 1; os <= 3; ++os) {
-            set_install_filter(want_sim, want_global);
-            stg.download_os = os;
-            sim_info[global].back().platform = platform;
-            bool kind = global ? want_global : want_sim;
-            bool plat = platform == 0 || platform == os || (platform == 6 && os == 3);
-            EXPECT_EQ(want_this_f(global, 0), kind && plat ? 1 : 0)
-                << "global " << global << " sim " << want_sim << " glob " << want_global
-                << " platform " << platform << " os " << os;
-          }
-        }
-      }
-    }
+  for (const row& r : rows) {
+    set_install_filter(r.want_sim, r.want_global);
+    stg.download_os = r.os;
+    sim_info[r.global].back().platform = r.platform;
+    EXPECT_EQ(want_this_f(r.global, 0), r.want) << r.name;
   }
 }
 
