@@ -16,6 +16,7 @@
 #include "files/extract_output.h"
 #include "files/file_ops.h"
 #include "files/paths.h"
+#include "runtime/md5.h"
 #include "runtime/shell_services.h"
 
 namespace {
@@ -162,7 +163,7 @@ uint32_t be32(const unsigned char* p) {
 }
 
 void log_entry_failure(const char* what, int code, const std::string& target) {
-  xer << what << code << ". file = " << sErrFile << " line = " << sErrLine << ". inFile=" << target
+  thread_log() << what << code << ". file = " << sErrFile << " line = " << sErrLine << ". inFile=" << target
       << ".\n";
 }
 
@@ -221,20 +222,29 @@ mode_t entry_mode(const unz_file_info64& info) {
   return default_file_mode();
 }
 
+// With signature given, the file's MD5 is taken from the bytes as they are written, so that a
+// caller checking the file never has to read it back.
 int write_file_entry(unzFile zip, const std::string& target, const unz_file_info64& info,
-                     std::vector<char>& buf) {
+                     std::vector<char>& buf, std::string* signature) {
   replace_writer out;
   int err = out.open(target);
   if (err) {
     SKY_FAILURE_SITE(kFile);
     return err;
   }
+  MD5Context digest;
+  if (signature) MD5Init(&digest);
   err = read_entry(zip, info, buf, [&](const char* data, size_t size) {
     int rc = out.write(data, size);
     if (rc) SKY_FAILURE_SITE(kFile);
+    else if (signature) MD5UpdateWide(&digest, data, size);
     return rc;
   });
   if (err) return err;  // out's destructor drops the partial file; the old one stays
+  if (signature) {
+    MD5Final(&digest);
+    *signature = MD5_hex(digest.digest);
+  }
   time_t when = 0;
   const time_t* times = nullptr;
   if (info.external_fa != 0) {
@@ -259,7 +269,8 @@ int write_file_entry(unzFile zip, const std::string& target, const unz_file_info
 }
 
 int symlink_entry(unzFile zip, const std::string& target, const std::string& relative,
-                  const unz_file_info64& info, archive_link_guard* guard) {
+                  const unz_file_info64& info, archive_link_guard* guard,
+                  std::string* signature = nullptr) {
   if (info.uncompressed_size > kMaxLinkText) {
     SKY_FAILURE_SITE(kFile);
     return ENAMETOOLONG;
@@ -274,7 +285,7 @@ int symlink_entry(unzFile zip, const std::string& target, const std::string& rel
   // A link out of the folder would let the simulator, or a later archive, reach anywhere.
   if (text.find('\0') != std::string::npos ||
       !archive_link_guard::target_stays_inside(relative, text)) {
-    xer << "Zip entry refused: link " << relative << " points outside the folder (" << text
+    thread_log() << "Zip entry refused: link " << relative << " points outside the folder (" << text
         << ").\n";
     SKY_FAILURE_SITE(kFile);
     return err_zip_read;
@@ -284,6 +295,14 @@ int symlink_entry(unzFile zip, const std::string& target, const std::string& rel
     return -1;
   }
   if (guard) guard->note_link(relative);
+  if (signature) {
+    // A link is signed by its text, as the scan signs an installed link.
+    MD5Context digest;
+    MD5Init(&digest);
+    MD5UpdateWide(&digest, text.data(), text.size());
+    MD5Final(&digest);
+    *signature = MD5_hex(digest.digest);
+  }
   return 0;
 }
 
@@ -331,7 +350,7 @@ int unzip_resource_fork(unzFile zip, std::string target, const unz_file_info64& 
   std::string file = side_entry_file(target);
   struct stat st;
   if (file.empty() || lstat(file.c_str(), &st) != 0) return 0;
-  xer << "Side entry of " << file
+  thread_log() << "Side entry of " << file
       << " checked; its Finder information and resource fork are not kept on Linux.\n";
   return 0;
 }
@@ -363,14 +382,16 @@ int zip_entry_names(const std::string& archive, std::vector<std::string>* names)
   return result;
 }
 
-int zip_to_file(const std::string& archive, const std::string& folder, std::string* name,
-                int rename) {
+namespace {
+
+int unzip_into(const std::string& archive, const std::string& folder, std::string* name, int rename,
+               std::map<std::string, std::string>* signatures) {
   std::string zip_path = full(archive);
   std::string out = full(folder);
   zlib_filefunc64_def io = reader_functions();
   unzFile zip = unzOpen2_64(zip_path.c_str(), &io);
   if (!zip) {
-    xer << "OK I am about to report that I could not open a zip file for extraction!\n"
+    thread_log() << "OK I am about to report that I could not open a zip file for extraction!\n"
         << "That incoming file is " << zip_path << "\n"
         << "In c-form, it is " << zip_path.c_str() << "\n"
         << "The size is " << zip_path.size() << "\n";
@@ -389,7 +410,7 @@ int zip_to_file(const std::string& archive, const std::string& folder, std::stri
     std::string entry = entry_name(zip, info, info_err);
     if (info_err != UNZ_OK) {
       // Handling an entry with stale sizes and attributes could write anything.
-      xer << "unzGetCurrentFileInfo err != UNZ_OK! err=" << info_err << "\n";
+      thread_log() << "unzGetCurrentFileInfo err != UNZ_OK! err=" << info_err << "\n";
       SKY_FAILURE_SITE(kFile);
       result = err_zip_read;
       break;
@@ -403,7 +424,7 @@ int zip_to_file(const std::string& archive, const std::string& folder, std::stri
     if (!rename_to.empty() && !is_folder && !side) relative = rename_to;
     if ((!side || !relative.empty()) &&
         (!archive_name_is_safe(relative) || guard.passes_through_link(relative))) {
-      xer << "Zip entry refused: " << entry << " would be written outside " << out << ".\n";
+      thread_log() << "Zip entry refused: " << entry << " would be written outside " << out << ".\n";
       SKY_FAILURE_SITE(kFile);
       result = err_zip_read;
     } else if (is_folder) {
@@ -414,14 +435,18 @@ int zip_to_file(const std::string& archive, const std::string& folder, std::stri
     } else if (side) {
       result = unzip_resource_fork(zip, out + relative, info);
     } else if (is_link_entry(info)) {
-      result = symlink_entry(zip, out + relative, relative, info, &guard);
+      std::string sig;
+      result = symlink_entry(zip, out + relative, relative, info, &guard, signatures ? &sig : nullptr);
       if (result) log_entry_failure("Zip to symlink failed with error ", result, out + relative);
+      else if (signatures) (*signatures)[out + relative] = sig;
     } else {
-      result = write_file_entry(zip, out + relative, info, buf);
+      std::string sig;
+      result = write_file_entry(zip, out + relative, info, buf, signatures ? &sig : nullptr);
       if (result) log_entry_failure("Zip to file failed with error ", result, out + relative);
+      else if (signatures) (*signatures)[out + relative] = sig;
     }
     if (result) {
-      xer << "UNZIP zip_to_file failed with err=" << result << "\n";
+      thread_log() << "UNZIP zip_to_file failed with err=" << result << "\n";
       break;
     }
     err = unzGoToNextFile(zip);
@@ -432,10 +457,23 @@ int zip_to_file(const std::string& archive, const std::string& folder, std::stri
   }
   unzClose(zip);
   if (result) {
-    xer << "Zip to file failed with error err = " << result << ". file = " << sErrFile
+    thread_log() << "Zip to file failed with error err = " << result << ". file = " << sErrFile
         << " line = " << sErrLine << ". zip_file=" << zip_path << ", out_dir=" << folder << ".\n";
   }
   return result;
+}
+
+}  // namespace
+
+int zip_to_file(const std::string& archive, const std::string& folder, std::string* name,
+                int rename) {
+  return unzip_into(archive, folder, name, rename, nullptr);
+}
+
+int zip_to_file_signed(const std::string& archive, const std::string& folder,
+                       std::map<std::string, std::string>* signatures) {
+  signatures->clear();
+  return unzip_into(archive, folder, nullptr, 0, signatures);
 }
 
 int file_to_zip(const std::string& source, const std::string& archive) {
@@ -562,7 +600,7 @@ int file_to_zip(const std::string& source, const std::string& archive) {
   }
   if (result) {
     if (!temp.empty()) unlink(temp.c_str());
-    xer << "file_to_zip failed with error " << result << ".\nfile = " << sErrFile
+    thread_log() << "file_to_zip failed with error " << result << ".\nfile = " << sErrFile
         << " line = " << sErrLine << "\n";
   }
   return result;

@@ -10,6 +10,7 @@
 
 #include <minizip/unzip.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,12 @@
 // entry is written to folder + the text *name held on entry instead.
 int zip_to_file(const std::string& archive, const std::string& folder, std::string* name,
                 int rename);
+
+// As zip_to_file (no renaming), and gives the MD5 of each file and link written (lower-case hex;
+// a link's is that of its text, as path_signature signs an installed link) by the path it was
+// written to. The digests are taken from the bytes as they are written, never read back.
+int zip_to_file_signed(const std::string& archive, const std::string& folder,
+                       std::map<std::string, std::string>* signatures);
 
 // The names of every entry of archive, in archive order. 0, 20001 when the archive cannot be
 // opened, or 20002 when an entry's header cannot be read.

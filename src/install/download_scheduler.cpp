@@ -9,6 +9,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <map>
+#include <memory>
+#include <sstream>
+#include <thread>
 #include <vector>
 
 #include "files/error_codes.h"
@@ -27,6 +30,7 @@
 #include "net/http_client.h"
 #include "platform/threads.h"
 #include "runtime/shell_services.h"
+#include "runtime/worker_pool.h"
 
 namespace {
 
@@ -37,8 +41,11 @@ std::map<int, int> failures;
 enum class fetch_phase {
   unprepared,  // no temporary archive made for this attempt yet
   fetching,    // the archive is made and the transfer is polled
+  unpacking,   // the archive has arrived; a worker unpacks, checks and places the file
   waiting,     // the last attempt failed; the next one starts at retry_at
 };
+
+class unpack_task;
 
 struct download_slot {
   fetch_phase phase = fetch_phase::unprepared;
@@ -46,6 +53,7 @@ struct download_slot {
   // and a failed fetch moves the slot to another mirror.
   int mirror = 0;
   int64_t retry_at = 0;  // platform clock, microseconds
+  unpack_task* unpacked = nullptr;  // the finished unpack, once the pool hands it back
 };
 
 download_slot slots[download_slot_count];
@@ -53,11 +61,170 @@ download_slot slots[download_slot_count];
 // Files given up after every attempt: the request and the last reason, for the closing alert.
 std::vector<std::pair<std::string, std::string>> unfetchable;
 
-std::string unpack_folder() { return temp_path + "unpack/"; }
-
 bool ends_with(const std::string& s, const std::string& tail) {
   return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
+
+// Moves the checked file into place. Within one volume this is one rename; across volumes the
+// file is copied beside its target and renamed over it, so the target is never half written.
+int move_into_place(const std::string& staged, const std::string& destination) {
+  if (rename(staged.c_str(), destination.c_str()) == 0) return 0;
+  if (errno != EXDEV) return errno;
+  struct stat st;
+  if (lstat(staged.c_str(), &st) != 0) return errno;
+  if (S_ISLNK(st.st_mode)) {
+    std::string text;
+    is_sim_link(staged, &text);
+    return replace_with_symlink(destination, text);
+  }
+  int fd = open(staged.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno;
+  replace_writer out;
+  int code = out.open(destination);
+  std::vector<char> buffer(1 << 20);
+  while (code == 0) {
+    ssize_t n = read(fd, buffer.data(), buffer.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) code = errno;
+    if (n <= 0) break;
+    code = out.write(buffer.data(), static_cast<size_t>(n));
+  }
+  close(fd);
+  if (code == 0) code = out.commit(st.st_mode & 07777, &st.st_mtime);
+  return code;
+}
+
+// One staging folder for the whole update, on the installation's own volume so that a checked
+// file moves into place with one rename; a subfolder per slot, reused for every file.
+std::string staging_folder() { return dest_dir_path + ".installer staging/"; }
+std::string slot_stage(int slot) { return staging_folder() + std::to_string(slot) + "/"; }
+
+// Unpacking and checking an archive is the long part of installing a file (a scenery file can
+// be hundreds of megabytes), so it runs on this pool while the main thread keeps the transfers
+// and the window going.
+UTL_worker_threads* unpack_workers = nullptr;
+const std::thread::id main_thread_id = std::this_thread::get_id();
+// Files unpacked on a pool thread in this update, for the closing log line.
+int unpacked_on_workers = 0;
+
+struct unpack_result {
+  int code = 0;
+  int chmod_code = 0;
+};
+
+// The worker-safe part of installing an archive: unpack it into stage (a folder of its own),
+// take the file's MD5 as it is written, and only when it matches move it over the installed
+// one. Logs through thread_log; shows nothing. The archive and whatever it unpacked are gone
+// afterwards, whatever happened.
+unpack_result unpack_and_place(const std::string& archive, const std::string& destination,
+                               const std::string& signature, const std::string& stage) {
+  unpack_result r;
+  std::map<std::string, std::string> written;
+  const bool seven = ends_with(archive, ".7z");
+  r.code = seven ? p7z_to_file(archive, stage, nullptr, 0) : zip_to_file_signed(archive, stage, &written);
+  const std::string staged = stage + leaf_of(destination);
+  if (r.code == 0) {
+    auto found = written.find(staged);
+    std::string have = seven ? path_signature(staged) : found == written.end() ? "NONE" : found->second;
+    if (have == "NONE") {
+      thread_log() << "WARNING: " << archive << " does not hold " << leaf_of(destination) << "\n";
+      r.code = err_wrong_content;
+    } else if (!signature.empty() && have != signature) {
+      thread_log() << "WARNING: " << destination << " unpacked with MD5 " << have
+                   << ", the release lists " << signature << "\n";
+      r.code = err_wrong_content;
+    }
+  }
+  if (r.code == 0) r.code = move_into_place(staged, destination);
+  if (r.code == 0 && destination.find("Contents/MacOS/") != std::string::npos)
+    r.chmod_code = make_file_executable(destination);
+  delete_file(archive);
+  // What the archive held besides the file (or the file itself after a failure) is removed; an
+  // archive of one file leaves the folder empty and nothing more is done.
+  for (const auto& entry : written) unlink(entry.first.c_str());
+  if (seven || r.code != 0) {
+    recursive_delete_folder(stage);
+    make_folder(stage);
+  }
+  return r;
+}
+
+// The main thread's share: the same report, log lines and problem flag whether the file was
+// unpacked here or on a worker.
+void report_unpack(const unpack_result& r, const std::string& archive,
+                   const std::string& destination, const std::string& signature) {
+  if (r.code != 0 && (signature.empty() || is_local_write_error(r.code))) {
+    stg.install_problem = 1;
+    __MACIBM_alert(0, UTL_translate_string("The installer cannot extract a file."),
+                   UTL_translate_string("Error: ") + error_str(r.code),
+                   UTL_translate_string("Compressed File: ") + archive,
+                   UTL_translate_string("Destination: ") + destination, t_alert,
+                   "Zuzazuziv-e/utils", __LINE__);
+  }
+  if (stg.log_actions) {
+    xer << "EXPANDING file " << destination << ", with result=" << r.code << ".\n";
+    xer << "CHMODING  file " << destination << ", with result=" << r.chmod_code << ".\n";
+  }
+}
+
+class unpack_task : public UTL_work_task {
+ public:
+  unpack_task(int slot, std::string archive, std::string destination, std::string signature)
+      : slot(slot), archive(std::move(archive)), destination(std::move(destination)),
+        signature(std::move(signature)) {}
+  void do_it() override {
+    thread_log_capture capture(&log);
+    on_worker = std::this_thread::get_id() != main_thread_id;
+    result = unpack_and_place(archive, destination, signature, slot_stage(slot));
+  }
+  int check_error(std::string& message) override {
+    message = escaped;
+    return escaped.empty() ? 0 : 1;
+  }
+
+  const int slot;
+  const std::string archive, destination, signature;
+  unpack_result result;
+  std::ostringstream log;  // the worker's log lines, written to the log by the main thread
+  bool on_worker = false;
+};
+
+// Hands each finished unpack back to its slot.
+void collect_unpacks() {
+  if (!unpack_workers) return;
+  while (UTL_work_task* done = unpack_workers->check_retired_tasks()) {
+    auto* task = static_cast<unpack_task*>(done);
+    std::string message;
+    if (task->check_error(message)) {
+      // The task died before it could say how the file went; treat it as a damaged archive.
+      xer << "WARNING: unpacking " << task->archive << " failed: " << message << "\n";
+      task->result.code = err_zip_read;
+    }
+    slots[task->slot].unpacked = task;
+  }
+}
+
+// Waits for every unpack under way and drops the results: for leaving the install step. A
+// file a worker had already checked and placed stays (it is whole and right); nothing else of
+// theirs is left behind.
+void drain_unpacks() {
+  if (!unpack_workers) return;
+  while (UTL_work_task* done = unpack_workers->wait_retired_tasks()) {
+    auto* task = static_cast<unpack_task*>(done);
+    xer << task->log.str();
+    delete task;
+  }
+  for (download_slot& slot : slots) {
+    if (slot.unpacked) {
+      xer << slot.unpacked->log.str();
+      delete slot.unpacked;
+      slot.unpacked = nullptr;
+    }
+  }
+  delete unpack_workers;
+  unpack_workers = nullptr;
+}
+
 
 // The temporary archive is made afresh and exclusively for each fetch, so that nothing planted
 // or left behind under its name is written through.
@@ -84,6 +251,7 @@ int repick_mirror(int failed) {
 }
 
 void cancel_transfers() {
+  drain_unpacks();
   for (int i = 0; i < download_slot_count; ++i) {
     http.cancel(download_http_slot(i));
     unlink(slot_archive_path(i).c_str());
@@ -118,34 +286,6 @@ bool temp_volume_full(const file_version_struct& v) {
   return free_bytes < static_cast<uint64_t>(v.zip_size) * 1000 + 65536;
 }
 
-// Moves the checked file into place. Within one volume this is one rename; across volumes the
-// file is copied beside its target and renamed over it, so the target is never half written.
-int move_into_place(const std::string& staged, const std::string& destination) {
-  if (rename(staged.c_str(), destination.c_str()) == 0) return 0;
-  if (errno != EXDEV) return errno;
-  struct stat st;
-  if (lstat(staged.c_str(), &st) != 0) return errno;
-  if (S_ISLNK(st.st_mode)) {
-    std::string text;
-    is_sim_link(staged, &text);
-    return replace_with_symlink(destination, text);
-  }
-  int fd = open(staged.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return errno;
-  replace_writer out;
-  int code = out.open(destination);
-  std::vector<char> buffer(1 << 20);
-  while (code == 0) {
-    ssize_t n = read(fd, buffer.data(), buffer.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) code = errno;
-    if (n <= 0) break;
-    code = out.write(buffer.data(), static_cast<size_t>(n));
-  }
-  close(fd);
-  if (code == 0) code = out.commit(st.st_mode & 07777, &st.st_mtime);
-  return code;
-}
 
 void adjust_streams(int slot) {
   float now = xtim.elapsed;
@@ -180,15 +320,70 @@ float transfer_fraction(int slot) {
   return static_cast<float>(static_cast<double>(t->bytes_written) / t->content_length);
 }
 
-// One fetch of the slot's file: true when the slot is finished with it (installed, or given
+// A failed attempt at the slot's file: the same slot tries the same file again from another
+// mirror after a wait; the cursor stays where it is, so no other slot gets this file or one
+// already handed out. True when the file is given up (every attempt used).
+bool note_failed_fetch(int slot, int h, const std::string& request, const std::string& reason) {
+  download_slot& me = slots[slot];
+  stg.download_error = 1;
+  int tries = ++failures[h];
+  int limit = fetch_rounds_per_mirror * (stg.server_count > 0 ? stg.server_count : 1);
+  xer << "WARNING: " << request << " from " << server_name[me.mirror] << ": " << reason
+      << " (attempt " << tries << " of " << limit << ")\n";
+  if (tries >= limit) {
+    xer << "WARNING: giving up on " << request << ": " << reason << "\n";
+    unfetchable.emplace_back(request, reason);
+    me.phase = fetch_phase::unprepared;
+    return true;
+  }
+  me.mirror = repick_mirror(me.mirror);
+  stg.server_pick = me.mirror;
+  me.phase = fetch_phase::waiting;
+  me.retry_at = platform_microseconds() + static_cast<int64_t>(fetch_retry_delay(tries) * 1e6);
+  return false;
+}
+
+// The slot's unpack is back from the pool: true when the slot is finished with its file.
+bool finish_unpack(int slot, int h) {
+  download_slot& me = slots[slot];
+  std::unique_ptr<unpack_task> task(me.unpacked);
+  me.unpacked = nullptr;
+  me.phase = fetch_phase::unprepared;
+  file_version_struct& v = sim_info[h].back();
+  xer << task->log.str();
+  unpacked_on_workers += task->on_worker;
+  report_unpack(task->result, task->archive, task->destination, task->signature);
+  if (task->result.code == 0) {
+    v.sig_have = v.sig_want;
+    v.is_current = 1;
+    next.kb_done += v.zip_size;
+    next.kb_installed += v.unz_size;
+    return true;
+  }
+  if (stg.install_problem) {
+    cancel_transfers();
+    return false;
+  }
+  const int code = task->result.code;
+  return note_failed_fetch(slot, h, server_path[me.mirror] + v.path + ".zip",
+                           code == err_wrong_content ? "the file does not match the release" : error_str(code));
+}
+
+// One step of the slot's file: true when the slot is finished with it (installed, or given
 // up after every attempt).
 bool fetch_step(int slot, int h) {
   file_version_struct& v = sim_info[h].back();
-  std::string local = local_path_of(v);
   download_slot& me = slots[slot];
+  stg.current_action = 1;
+  if (me.phase == fetch_phase::unpacking) {
+    if (!me.unpacked) {
+      next.kb_partial += v.zip_size;  // arrived, not yet installed
+      return false;
+    }
+    return finish_unpack(slot, h);
+  }
   std::string request = server_path[me.mirror] + v.path + ".zip";
   std::string archive = slot_archive_path(slot);
-  stg.current_action = 1;
   if (me.phase != fetch_phase::fetching) {
     if (int code = prepare_archive(slot)) {
       __MACIBM_alert(0, UTL_translate_string("The installer cannot download a file."),
@@ -206,52 +401,25 @@ bool fetch_step(int slot, int h) {
     next.kb_partial += stg.file_progress * v.zip_size;
     return false;
   }
-  std::string reason;
   if (result == 1) {
     stg.download_error = 0;
-    me.phase = fetch_phase::unprepared;
-    int code = extract_and_delete_file(archive, local, v.sig_want);
-    if (code == 0) {
-      v.sig_have = v.sig_want;
-      v.is_current = 1;
-      next.kb_done += v.zip_size;
-      next.kb_installed += v.unz_size;
-      return true;
-    }
-    if (stg.install_problem) {
-      cancel_transfers();
-      return false;
-    }
-    reason = code == err_wrong_content ? "the file does not match the release" : error_str(code);
-  } else {
-    if (temp_volume_full(v)) {
-      __MACIBM_alert(0, UTL_translate_string("The installer cannot download a file."),
-                     UTL_translate_string("Error: ") + error_str(ENOSPC),
-                     UTL_translate_string("Compressed File: ") + archive, "", t_alert,
-                     "Zuzazuziv-e/utils", __LINE__);
-      stop_update();
-      return false;
-    }
-    reason = "the download failed";
+    if (!unpack_workers)
+      unpack_workers = new UTL_worker_threads(std::min<int>(download_slot_count, platform_processor_count()),
+                                              download_slot_count);
+    me.phase = fetch_phase::unpacking;
+    unpack_workers->enqueue_task(new unpack_task(slot, archive, local_path_of(v), v.sig_want));
+    next.kb_partial += v.zip_size;
+    return false;
   }
-  // A failed fetch: the same slot tries the same file again from another mirror; the cursor
-  // stays where it is, so no other slot gets this file or one already handed out.
-  stg.download_error = 1;
-  int tries = ++failures[h];
-  int limit = fetch_rounds_per_mirror * (stg.server_count > 0 ? stg.server_count : 1);
-  xer << "WARNING: " << request << " from " << server_name[me.mirror] << ": " << reason
-      << " (attempt " << tries << " of " << limit << ")\n";
-  if (tries >= limit) {
-    xer << "WARNING: giving up on " << request << ": " << reason << "\n";
-    unfetchable.emplace_back(request, reason);
-    me.phase = fetch_phase::unprepared;
-    return true;
+  if (temp_volume_full(v)) {
+    __MACIBM_alert(0, UTL_translate_string("The installer cannot download a file."),
+                   UTL_translate_string("Error: ") + error_str(ENOSPC),
+                   UTL_translate_string("Compressed File: ") + archive, "", t_alert,
+                   "Zuzazuziv-e/utils", __LINE__);
+    stop_update();
+    return false;
   }
-  me.mirror = repick_mirror(me.mirror);
-  stg.server_pick = me.mirror;
-  me.phase = fetch_phase::waiting;
-  me.retry_at = platform_microseconds() + static_cast<int64_t>(fetch_retry_delay(tries) * 1e6);
-  return false;
+  return note_failed_fetch(slot, h, request, "the download failed");
 }
 
 void note_folders_of_absent_gone_file(const file_version_struct& v) {
@@ -288,44 +456,20 @@ int extract_and_delete_file(const std::string& archive, const std::string& desti
                             const std::string& signature) {
   // The archive is unpacked aside and only the file it should hold, once checked, replaces the
   // installed one: a wrong or damaged archive never touches the installation.
-  std::string stage = unpack_folder();
+  const std::string stage = staging_folder() + "here/";
+  int code = make_folder(staging_folder());
+  if (code == 0 || code == EEXIST) code = make_folder(stage);
+  unpack_result r;
+  if (code == 0 || code == EEXIST) {
+    r = unpack_and_place(archive, destination, signature, stage);
+  } else {
+    r.code = code;
+    delete_file(archive);
+  }
+  report_unpack(r, archive, destination, signature);
   recursive_delete_folder(stage);
-  int code = make_folder(stage);
-  if (code == 0) {
-    code = ends_with(archive, ".7z") ? p7z_to_file(archive, stage, nullptr, 0)
-                                     : zip_to_file(archive, stage, nullptr, 0);
-  }
-  std::string staged = stage + leaf_of(destination);
-  if (code == 0) {
-    std::string have = path_signature(staged);
-    if (have == "NONE") {
-      xer << "WARNING: " << archive << " does not hold " << leaf_of(destination) << "\n";
-      code = err_wrong_content;
-    } else if (!signature.empty() && have != signature) {
-      xer << "WARNING: " << destination << " unpacked with MD5 " << have << ", the release lists "
-          << signature << "\n";
-      code = err_wrong_content;
-    }
-  }
-  if (code == 0) code = move_into_place(staged, destination);
-  int chmod_code = 0;
-  if (code == 0 && destination.find("Contents/MacOS/") != std::string::npos)
-    chmod_code = make_file_executable(destination);
-  if (code != 0 && (signature.empty() || is_local_write_error(code))) {
-    stg.install_problem = 1;
-    __MACIBM_alert(0, UTL_translate_string("The installer cannot extract a file."),
-                   UTL_translate_string("Error: ") + error_str(code),
-                   UTL_translate_string("Compressed File: ") + archive,
-                   UTL_translate_string("Destination: ") + destination, t_alert,
-                   "Zuzazuziv-e/utils", __LINE__);
-  }
-  if (stg.log_actions) {
-    xer << "EXPANDING file " << destination << ", with result=" << code << ".\n";
-    xer << "CHMODING  file " << destination << ", with result=" << chmod_code << ".\n";
-  }
-  delete_file(archive);
-  recursive_delete_folder(stage);
-  return code;
+  rmdir(staging_folder().c_str());  // only when no update is using it
+  return r.code;
 }
 
 int grab_files() {
@@ -338,6 +482,7 @@ int grab_files() {
     next.slot_ready[0] = 1;
   }
 
+  collect_unpacks();
   for (int i = 0; i < download_slot_count && !stg.install_problem; ++i) {
     if (!next.slot_active[i]) continue;
     if (next.slot_ready[i]) {
@@ -387,6 +532,8 @@ int grab_files() {
   if (!done) return stg.install_problem;
 
   remove_emptied_folders(deleted_files);
+  if (unpacked_on_workers > 0)
+    xer << "Unpacked " << unpacked_on_workers << " files on the worker pool.\n";
   if (!unfetchable.empty()) {
     report_unfetchable();
     return 1;
@@ -397,7 +544,8 @@ int grab_files() {
 
 int begin_web_install() {
   cancel_transfers();
-  recursive_delete_folder(unpack_folder());
+  // A run that was killed may have left its staging folder.
+  recursive_delete_folder(staging_folder());
   stg.install_problem = 0;
   stg.download_error = 0;
   failed_deletes = 0;
@@ -407,11 +555,19 @@ int begin_web_install() {
   scenery_from_install();
   if (!choose_files()) return 0;
   if (make_dirs() != 0) return 0;
+  for (const std::string& folder : {staging_folder(), slot_stage(0), slot_stage(1), slot_stage(2), slot_stage(3)}) {
+    int code = make_folder(folder);
+    if (code != 0 && code != EEXIST) {
+      make_dir_error(folder, code);
+      return 0;
+    }
+  }
+  unpacked_on_workers = 0;
   reset_download_slots();
   return 1;
 }
 
 void leave_web_install() {
   cancel_transfers();
-  recursive_delete_folder(unpack_folder());
+  recursive_delete_folder(staging_folder());
 }

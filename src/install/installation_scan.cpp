@@ -133,7 +133,10 @@ int checksum_directory(int& cursor, float& progress) {
   if (!checksum_workers) {
     int threads = checksum_thread_count > 0 ? checksum_thread_count : platform_processor_count();
     stop_scan = false;
-    checksum_workers = new UTL_worker_threads(threads, 4 * threads);
+    // Every batch is handed out at once, so that the workers never wait for the next frame to
+    // get more files.
+    const int batches = (count + batch_size - 1) / batch_size;
+    checksum_workers = new UTL_worker_threads(threads, std::max(4 * threads, batches));
     xer << " Start of MD5 at " << process_seconds() << "\n";
   }
   while (cursor < count && checksum_workers->has_free_slot()) {

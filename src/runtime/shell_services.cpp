@@ -13,7 +13,16 @@ int g_case_sensitive = 0;
 
 namespace {
 shell_hooks hooks;
+thread_local std::ostream* captured_log = nullptr;
 }  // namespace
+
+std::ostream& thread_log() { return captured_log ? *captured_log : xer; }
+
+thread_log_capture::thread_log_capture(std::ostream* buffer) : previous_(captured_log) {
+  captured_log = buffer;
+}
+
+thread_log_capture::~thread_log_capture() { captured_log = previous_; }
 
 void install_shell_hooks(const shell_hooks& installed) { hooks = installed; }
 

@@ -11,6 +11,21 @@
 // The program's log, "Skyrill Installer Log.txt" beside the application, rewritten at each start.
 extern std::ofstream xer;
 
+// The log as the calling thread may write it: xer, or on a worker running a task that captures
+// its log lines (the log stream is not safe to share between threads), that task's buffer,
+// which the owner writes to xer when it collects the task.
+std::ostream& thread_log();
+class thread_log_capture {
+ public:
+  explicit thread_log_capture(std::ostream* buffer);
+  ~thread_log_capture();
+  thread_log_capture(const thread_log_capture&) = delete;
+  thread_log_capture& operator=(const thread_log_capture&) = delete;
+
+ private:
+  std::ostream* previous_;
+};
+
 // The main loop's quit flag: the loop ends after the frame in which it becomes 1.
 extern int app_done;
 
