@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <map>
+#include <mutex>
 #include <vector>
 
 #include "files/error_codes.h"
@@ -256,7 +258,13 @@ int write_file_entry(unzFile zip, const std::string& target, const unz_file_info
     t.tm_mon = static_cast<int>(info.tmu_date.tm_mon);
     t.tm_year = static_cast<int>(info.tmu_date.tm_year) - 1900;
     t.tm_isdst = -1;
-    when = mktime(&t);
+    {
+      // mktime reads the time zone afresh on every call; archives are unpacked on several
+      // threads at once, so the calls take turns.
+      static std::mutex zone_lock;
+      std::lock_guard<std::mutex> hold(zone_lock);
+      when = mktime(&t);
+    }
     if (when == static_cast<time_t>(-1)) {
       SKY_FAILURE_SITE(kFile);
       return -1;
