@@ -8,7 +8,6 @@
 #include "files/mapped_file.h"
 #include "files/paths.h"
 #include "runtime/command_line.h"
-#include "runtime/shell_records.h"
 #include "runtime/shell_services.h"
 
 pref_class pref;
@@ -40,6 +39,7 @@ struct own_settings {
 } unbound;
 
 pref_installer_fields bound;
+pref_display_io display_io = nullptr;
 
 template <class T>
 T* field(T* claimed, T* fallback) {
@@ -120,6 +120,8 @@ int scan_class::str_io(std::string* value, const std::string& key) {
 
 void pref_bind_installer_fields(const pref_installer_fields& fields) { bound = fields; }
 
+void pref_bind_display_io(pref_display_io io) { display_io = io; }
+
 std::string installer_pref_path() {
   std::string folder = "Resources/preferences/Set Skyrill.prf";
   const std::string unresolved = folder;
@@ -155,31 +157,7 @@ void pref_class::IO_set(int which, int mode) {
       keep_in_range(proxy_port, 1, 65535, "_proxy_port_int");
     }
   } else if (which == 10) {
-    static int pln_w = 0, pln_h = 0, wrl_w = 0, wrl_h = 0, all_w = 0, all_h = 0;
-    if (mode == 1) {
-      mnw.display_prefs_found = 1;
-      all_w = mnw.req_width;
-      all_h = mnw.req_height;
-    }
-    s.int_io(&pln_w, "_x_res_req_PLN");
-    s.int_io(&pln_h, "_y_res_req_PLN");
-    s.int_io(&wrl_w, "_x_res_req_WRL");
-    s.int_io(&wrl_h, "_y_res_req_WRL");
-    s.int_io(&all_w, "_x_res_req_ALL");
-    s.int_io(&all_h, "_y_res_req_ALL");
-    if (mode == 0) {
-      mnw.req_width = all_w;
-      mnw.req_height = all_h;
-    }
-    s.int_io(&mnw.req_depth, "_col_res_req");
-    s.int_io(&mnw.set_res, "_set_res");
-    s.int_io(&mnw.language, "_lang");
-    s.int_io(&mnw.aa_level_wanted, "_alias_req");
-    s.int_io(&mnw.key_list, "_keylist_up");
-    s.int_io(&mnw.second_monitor, "_sec_mon_inuse");
-    s.int_io(&mnw.display_prefs_found, "_prefs_found");
-    if (mnw.req_width < 600 || mnw.req_width > 9999) mnw.req_width = 1024;
-    if (mnw.req_height < 600 || mnw.req_height > 9999) mnw.req_height = 768;
+    if (display_io) display_io(s, mode);
   }
 }
 

@@ -52,6 +52,12 @@ struct pref_installer_fields {
 };
 void pref_bind_installer_fields(const pref_installer_fields& fields);
 
+// The keys of the display preference file (kind 10) belong to the window record, which the
+// shell fills; the shell hands over the function that reads (mode 0) or writes (mode 1) them
+// at start-up. Without one the file is read and written with no keys.
+using pref_display_io = void (*)(scan_class& file, int mode);
+void pref_bind_display_io(pref_display_io io);
+
 class pref_class {
  public:
   // Reads (mode 0) or writes (mode 1) preference file kind 10, 11 or 12.

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include "files/preferences.h"
 #include "install/release_builder_display.h"
 #include "platform/folders.h"
 #include "runtime/command_line.h"
@@ -10,6 +11,7 @@
 #include "runtime/stack_dump.h"
 #include "runtime/thread_layer.h"
 #include "shell/alerts.h"
+#include "shell/display_preferences.h"
 #include "shell/frame_input.h"
 #include "shell/log.h"
 
@@ -26,6 +28,7 @@ void shell_install_hooks() {
   install_shell_hooks(hooks);
   xtim_set_frame_hook(shell_frame_tick);
   set_builder_display(shell_builder_draw_progress, shell_builder_poll_key_q);
+  pref_bind_display_io(shell_display_preferences_io);
 }
 
 void MACIBM_init(int argc, char** argv) {
