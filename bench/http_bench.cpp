@@ -97,28 +97,68 @@ measure run_ours(const std::vector<std::string>& paths, const std::vector<std::s
   return m;
 }
 
-measure run_curl(const std::vector<std::string>& args, const std::vector<std::string>& locals) {
+// Several curl processes at once, each with its own argument vector; wall time until the last
+// ends, CPU of all of them.
+measure run_curls(const std::vector<std::vector<std::string>>& commands,
+                  const std::vector<std::string>& locals) {
   for (auto& l : locals) unlink(l.c_str());
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
   measure m;
+  m.ok = true;
   double start = now();
-  posix_spawn_file_actions_t quiet;
-  posix_spawn_file_actions_init(&quiet);
-  posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&quiet, 2, "/dev/null", O_WRONLY, 0);
-  pid_t pid;
-  int rc = posix_spawnp(&pid, argv[0], &quiet, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&quiet);
-  if (rc != 0) return m;
-  int status = 0;
-  rusage use;
-  wait4(pid, &status, 0, &use);
+  std::vector<pid_t> pids;
+  for (const auto& args : commands) {
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t quiet;
+    posix_spawn_file_actions_init(&quiet);
+    posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&quiet, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid;
+    int rc = posix_spawnp(&pid, argv[0], &quiet, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&quiet);
+    if (rc != 0) {
+      m.ok = false;
+      continue;
+    }
+    pids.push_back(pid);
+  }
+  for (pid_t pid : pids) {
+    int status = 0;
+    rusage use;
+    wait4(pid, &status, 0, &use);
+    m.cpu += seconds(use.ru_utime) + seconds(use.ru_stime);
+    m.ok = m.ok && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  }
   m.wall = now() - start;
-  m.cpu = seconds(use.ru_utime) + seconds(use.ru_stime);
-  m.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
   return m;
+}
+
+measure run_curl(const std::vector<std::string>& args, const std::vector<std::string>& locals) {
+  return run_curls({args}, locals);
+}
+
+// Whether file a holds exactly the bytes of the files in parts, one after another.
+bool same_bytes(const std::string& a, const std::vector<std::string>& parts) {
+  FILE* fa = fopen(a.c_str(), "rb");
+  if (!fa) return false;
+  std::vector<char> x(1 << 20), y(1 << 20);
+  bool same = true;
+  for (const std::string& part : parts) {
+    FILE* fb = fopen(part.c_str(), "rb");
+    if (!fb) {
+      same = false;
+      break;
+    }
+    size_t n;
+    while (same && (n = fread(y.data(), 1, y.size(), fb)) > 0)
+      same = fread(x.data(), 1, n, fa) == n && memcmp(x.data(), y.data(), n) == 0;
+    fclose(fb);
+    if (!same) break;
+  }
+  same = same && fgetc(fa) == EOF;
+  fclose(fa);
+  return same;
 }
 
 void keep_best(measure& best, const measure& m) {
@@ -160,26 +200,37 @@ int main(int argc, char** argv) {
 
   std::vector<std::string> four = {"/bench/a.bin", "/bench/b.bin", "/bench/c.bin", "/bench/d.bin"};
   std::vector<std::string> four_local, curl_four_local;
-  std::vector<std::string> curl_four = {"curl", "-s", "--fail", "--proxy", proxy, "--noproxy", "",
-                                        "--parallel", "--parallel-max", "4"};
+  const std::vector<std::string> curl_base = {"curl", "-s", "--fail", "--proxy", proxy, "--noproxy", ""};
+  // Four streams: four curl processes, one connection and one file each.
+  std::vector<std::vector<std::string>> curl_four;
   for (size_t i = 0; i < four.size(); ++i) {
     four_local.push_back(out + "ours" + std::to_string(i));
     curl_four_local.push_back(out + "curl" + std::to_string(i));
-    curl_four.push_back("-o");
-    curl_four.push_back(curl_four_local.back());
-    curl_four.push_back("http://mirror-a.test" + four[i]);
+    curl_four.push_back(curl_base);
+    curl_four.back().insert(curl_four.back().end(), {"-o", curl_four_local.back(), "http://mirror-a.test" + four[i]});
   }
   std::vector<std::string> one = {"/bench/big.bin"};
   std::vector<std::string> one_local = {out + "ours_big"}, curl_one_local = {out + "curl_big"};
-  std::vector<std::string> curl_one = {"curl", "-s", "--fail", "--proxy", proxy, "--noproxy", "",
-                                       "-o", curl_one_local[0], "http://mirror-a.test/bench/big.bin"};
+  std::vector<std::string> curl_one = curl_base;
+  curl_one.insert(curl_one.end(), {"-o", curl_one_local[0], "http://mirror-a.test/bench/big.bin"});
 
   // Sizes come from the files themselves, fetched once by curl.
-  run_curl(curl_four, curl_four_local);
+  run_curls(curl_four, curl_four_local);
   run_curl(curl_one, curl_one_local);
   double mb_four = 0;
   for (auto& l : curl_four_local) mb_four += static_cast<double>(file_size(l)) / 1048576.0;
-  double mb_one = static_cast<double>(file_size(curl_one_local[0])) / 1048576.0;
+  const long long big_bytes = file_size(curl_one_local[0]);
+  double mb_one = static_cast<double>(big_bytes) / 1048576.0;
+  // One file on four connections: four curl processes, each fetching a quarter by range.
+  std::vector<std::vector<std::string>> curl_ranges;
+  std::vector<std::string> range_local;
+  for (int k = 0; k < 4; ++k) {
+    long long from = big_bytes * k / 4, to = big_bytes * (k + 1) / 4 - 1;
+    range_local.push_back(out + "range" + std::to_string(k));
+    curl_ranges.push_back(curl_base);
+    curl_ranges.back().insert(curl_ranges.back().end(), {"-r", std::to_string(from) + "-" + std::to_string(to), "-o",
+                                                         range_local.back(), "http://mirror-a.test/bench/big.bin"});
+  }
 
   printf("HTTP download from nginx on loopback, best of %d; MB = 2^20 bytes\n", rounds);
   bool all_ok = true;
@@ -192,36 +243,54 @@ int main(int argc, char** argv) {
       fprintf(stderr, "SDL_Init: %s\n", SDL_GetError());
       return 1;
     }
-    measure ours4{0, 0, true}, curl4{0, 0, true}, ours1{0, 0, true}, curl1{0, 0, true};
+    measure ours4{0, 0, true}, curl4{0, 0, true}, ours1{0, 0, true}, curl1{0, 0, true},
+        ranged{0, 0, true};
     for (int r = 0; r < rounds; ++r) {
-      keep_best(ours4, run_ours(four, four_local, wait));
-      keep_best(curl4, run_curl(curl_four, curl_four_local));
-      keep_best(ours1, run_ours(one, one_local, wait));
-      keep_best(curl1, run_curl(curl_one, curl_one_local));
+      // Which side goes first alternates from round to round.
+      if (r % 2 == 0) {
+        keep_best(ours4, run_ours(four, four_local, wait));
+        keep_best(curl4, run_curls(curl_four, curl_four_local));
+        keep_best(ours1, run_ours(one, one_local, wait));
+        keep_best(curl1, run_curl(curl_one, curl_one_local));
+        keep_best(ranged, run_curls(curl_ranges, range_local));
+      } else {
+        keep_best(ranged, run_curls(curl_ranges, range_local));
+        keep_best(curl1, run_curl(curl_one, curl_one_local));
+        keep_best(ours1, run_ours(one, one_local, wait));
+        keep_best(curl4, run_curls(curl_four, curl_four_local));
+        keep_best(ours4, run_ours(four, four_local, wait));
+      }
     }
     if (wait.event_wait) SDL_Quit();
+    // Contents, not only sizes: every file ours fetched equals curl's.
     for (size_t i = 0; i < four.size(); ++i)
-      if (file_size(four_local[i]) != file_size(curl_four_local[i])) ours4.ok = false;
-    if (file_size(one_local[0]) != file_size(curl_one_local[0])) ours1.ok = false;
-    all_ok = all_ok && ours4.ok && ours1.ok && curl4.ok && curl1.ok;
+      if (!same_bytes(four_local[i], {curl_four_local[i]})) ours4.ok = false;
+    if (!same_bytes(one_local[0], {curl_one_local[0]})) ours1.ok = false;
+    if (!same_bytes(one_local[0], range_local)) ranged.ok = false;
+    all_ok = all_ok && ours4.ok && ours1.ok && curl4.ok && curl1.ok && ranged.ok;
 
     printf("frames of 0.02 s of polling, then %s:\n", wait.name().c_str());
-    printf(" four files on four streams (%.0f MB), curl --parallel --parallel-max 4:\n", mb_four);
+    printf(" four files on four streams (%.0f MB), four curl processes:\n", mb_four);
     print("ours", ours4, mb_four);
     print("curl", curl4, mb_four);
-    printf(" one file on one stream (%.0f MB), curl -o:\n", mb_one);
+    printf(" one file (%.0f MB): ours on one stream, curl -o, four ranged curl processes:\n", mb_one);
     print("ours", ours1, mb_one);
     print("curl", curl1, mb_one);
-    char line[200];
-    snprintf(line, sizeof line, "%s: four streams %.2f, one stream %.2f",
-             wait.short_name().c_str(), curl4.wall / ours4.wall, curl1.wall / ours1.wall);
-    printf(" ratio ours/curl (throughput), %s\n", line);
+    print("ranged", ranged, mb_one);
+    char line[300];
+    snprintf(line, sizeof line,
+             "%s: four streams %.2f (reference: four curl processes), one file %.2f (reference: "
+             "four ranged curl processes; %.2f against curl -o); CPU per MB ours %.2f ms, curl %.2f ms",
+             wait.short_name().c_str(), curl4.wall / ours4.wall, ranged.wall / ours1.wall,
+             curl1.wall / ours1.wall, ours4.cpu * 1000.0 / mb_four, curl4.cpu * 1000.0 / mb_four);
+    printf(" ours/reference speed, %s\n", line);
     if (wait.event_wait || !any_event_wait) ratios = line;
   }
   for (auto& l : four_local) unlink(l.c_str());
   for (auto& l : curl_four_local) unlink(l.c_str());
+  for (auto& l : range_local) unlink(l.c_str());
   unlink(one_local[0].c_str());
   unlink(curl_one_local[0].c_str());
-  printf("ratio ours/curl (throughput), %s\n", ratios.c_str());
+  printf("ours/reference speed, %s\n", ratios.c_str());
   return all_ok ? 0 : 1;
 }
