@@ -24,10 +24,6 @@ struct engine_fields {
 class Preferences : public ::testing::Test {
  protected:
   void SetUp() override {
-    char* cwd = getcwd(nullptr, 0);
-    old_cwd_ = cwd;
-    free(cwd);
-    ASSERT_EQ(chdir(root_.path().c_str()), 0);
     const char* xdg = getenv("XDG_CONFIG_HOME");
     had_xdg_ = xdg != nullptr;
     if (xdg) old_xdg_ = xdg;
@@ -47,7 +43,6 @@ class Preferences : public ::testing::Test {
     pref_bind_installer_fields(pref_installer_fields());
     if (had_xdg_) setenv("XDG_CONFIG_HOME", old_xdg_.c_str(), 1);
     else unsetenv("XDG_CONFIG_HOME");
-    EXPECT_EQ(chdir(old_cwd_.c_str()), 0);
   }
   std::string installer_file() const { return root_.path() + "config home/Skyrill Installer.prf"; }
   void write_installer_file(const std::string& body) {
@@ -56,8 +51,9 @@ class Preferences : public ::testing::Test {
   }
 
   temp_tree root_;
+  current_folder_guard in_root_{root_.path()};
   engine_fields e_;
-  std::string old_cwd_, old_xdg_;
+  std::string old_xdg_;
   bool had_xdg_ = false;
 };
 

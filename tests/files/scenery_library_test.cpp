@@ -20,18 +20,11 @@ namespace {
 class SceneryLibrary : public ::testing::Test {
  protected:
   void SetUp() override {
-    char* cwd = getcwd(nullptr, 0);
-    old_cwd_ = cwd;
-    free(cwd);
-    ASSERT_EQ(chdir(root_.path().c_str()), 0);
     shell_double::reset();
     shell_double::reopen_log();
     set_scenery_bitmap_loader(load_gray_image);
   }
-  void TearDown() override {
-    set_scenery_bitmap_loader(nullptr);
-    EXPECT_EQ(chdir(old_cwd_.c_str()), 0);
-  }
+  void TearDown() override { set_scenery_bitmap_loader(nullptr); }
   // A package folder with an optional library file (after the house header).
   void package(const std::string& folder, const std::string& library = "", bool has_library = true) {
     make_folders(root_.path() + folder);
@@ -56,7 +49,7 @@ class SceneryLibrary : public ::testing::Test {
   }
 
   temp_tree root_;
-  std::string old_cwd_;
+  current_folder_guard in_root_{root_.path()};
 };
 
 TEST_F(SceneryLibrary, PackagesInPriorityOrderWithTheirFlagsAndLogBlock) {

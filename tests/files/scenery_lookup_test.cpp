@@ -20,14 +20,9 @@ namespace {
 class SceneryLookup : public ::testing::Test {
  protected:
   void SetUp() override {
-    char* cwd = getcwd(nullptr, 0);
-    old_cwd_ = cwd;
-    free(cwd);
-    ASSERT_EQ(chdir(root_.path().c_str()), 0);
     shell_double::reset();
     shell_double::reopen_log();
   }
-  void TearDown() override { EXPECT_EQ(chdir(old_cwd_.c_str()), 0); }
   void package(const std::string& folder, const std::string& library) {
     make_folders(root_.path() + folder);
     write_whole_file(root_.path() + folder + "library.txt", "I\n800 version\nLIBRARY\n\n" + library);
@@ -44,7 +39,7 @@ class SceneryLookup : public ::testing::Test {
   }
 
   temp_tree root_;
-  std::string old_cwd_;
+  current_folder_guard in_root_{root_.path()};
 };
 
 TEST_F(SceneryLookup, TheProviderWalk) {

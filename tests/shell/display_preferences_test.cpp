@@ -19,21 +19,16 @@ namespace {
 class DisplayPreferences : public ::testing::Test {
  protected:
   void SetUp() override {
-    char* cwd = getcwd(nullptr, 0);
-    old_cwd_ = cwd;
-    free(cwd);
-    ASSERT_EQ(chdir(root_.path().c_str()), 0);
     pref_bind_display_io(shell_display_preferences_io);
     cmdline.clear();
   }
   void TearDown() override {
     cmdline.clear();
     pref_bind_display_io(nullptr);
-    EXPECT_EQ(chdir(old_cwd_.c_str()), 0);
   }
 
   temp_tree root_;
-  std::string old_cwd_;
+  current_folder_guard in_root_{root_.path()};
 };
 
 TEST_F(DisplayPreferences, ReadAndWrittenThroughTheWindowRecord) {

@@ -64,3 +64,16 @@ void remove_tree(const std::string& path) {
   }, 64, FTW_PHYS);
   nftw(path.c_str(), remove_entry, 64, FTW_DEPTH | FTW_PHYS);
 }
+
+current_folder_guard::current_folder_guard(const std::string& folder) {
+  char* cwd = getcwd(nullptr, 0);
+  previous_ = cwd ? cwd : "/";
+  free(cwd);
+  if (chdir(folder.c_str()) != 0) throw std::runtime_error("cannot enter " + folder);
+}
+
+current_folder_guard::~current_folder_guard() {
+  if (chdir(previous_.c_str()) != 0) {
+    // Nothing sensible is left to do in a destructor; the next test starts from wherever this is.
+  }
+}

@@ -20,6 +20,19 @@ class temp_tree {
   std::string root_;
 };
 
+// Makes folder the current folder (the program's relative paths resolve against it) for the
+// guard's lifetime, then goes back.
+class current_folder_guard {
+ public:
+  explicit current_folder_guard(const std::string& folder);
+  ~current_folder_guard();
+  current_folder_guard(const current_folder_guard&) = delete;
+  current_folder_guard& operator=(const current_folder_guard&) = delete;
+
+ private:
+  std::string previous_;
+};
+
 // Whole-file helpers; read_whole_file returns "" for a missing file.
 void write_whole_file(const std::string& path, const std::string& content);
 std::string read_whole_file(const std::string& path);
