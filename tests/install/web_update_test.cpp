@@ -257,6 +257,17 @@ TEST_F(WebUpdate, AFileMissingEverywhereIsSkippedAndReported) {
     }
   }
   expect_no_temporary_archive();
+
+  // Once the mirrors have it again, the next run fetches it.
+  publish(one, two);
+  reset_model();
+  stg.server_count = 2;
+  stg.download_os = 3;
+  shell_double::reset();
+  EXPECT_EQ(run_update(), 1);
+  EXPECT_EQ(next.all_done, 1);
+  EXPECT_TRUE(shell_double::alerts().empty());
+  expect_installed();
 }
 
 // After a failed fetch the slot waits (1 s, then 2 s ...) before it asks again, while the
@@ -291,14 +302,22 @@ TEST_F(WebUpdate, ARetryWaitsWhileTheFramesRun) {
     usleep(50);
   }
   ASSERT_EQ(attempts(), 1u);
-  // The blip is over, but no new request goes out before the wait ends.
+  // One second later the second attempt goes out, and fails too.
+  fake_now += 1100000;
+  for (int i = 0; i < 20000 && attempts() < 2; ++i) {
+    ASSERT_EQ(web_update_step(), web_update_stage::download);
+    usleep(50);
+  }
+  ASSERT_EQ(attempts(), 2u);
+  // The blip is over, but the wait has grown to two seconds: nothing goes out before then.
   ASSERT_EQ(rename(aside.c_str(), archive.c_str()), 0);
+  fake_now += 1100000;
   for (int i = 0; i < 300; ++i) {
     ASSERT_EQ(web_update_step(), web_update_stage::download);
     usleep(200);
   }
-  EXPECT_EQ(attempts(), 1u);
-  fake_now += 1100000;
+  EXPECT_EQ(attempts(), 2u);
+  fake_now += 1000000;
   for (int i = 0; i < 20000 && web_update_step() == web_update_stage::download; ++i) usleep(50);
   EXPECT_EQ(web_update.stage, web_update_stage::done);
   EXPECT_EQ(next.all_done, 1);
