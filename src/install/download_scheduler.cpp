@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <deque>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -41,11 +42,9 @@ std::map<int, int> failures;
 enum class fetch_phase {
   unprepared,  // no temporary archive made for this attempt yet
   fetching,    // the archive is made and the transfer is polled
-  unpacking,   // the archive has arrived; a worker unpacks, checks and places the file
+  arrived,     // the archive is in, waiting for a free staging folder to be unpacked in
   waiting,     // the last attempt failed; the next one starts at retry_at
 };
-
-class unpack_task;
 
 struct download_slot {
   fetch_phase phase = fetch_phase::unprepared;
@@ -53,10 +52,18 @@ struct download_slot {
   // and a failed fetch moves the slot to another mirror.
   int mirror = 0;
   int64_t retry_at = 0;  // platform clock, microseconds
-  unpack_task* unpacked = nullptr;  // the finished unpack, once the pool hands it back
 };
 
 download_slot slots[download_slot_count];
+
+// A file whose archive arrived but did not unpack to the release's file: fetched again, from
+// another mirror, by the next free slot once its wait is over.
+struct refetch {
+  int history;
+  int mirror;
+  int64_t at;  // platform clock, microseconds
+};
+std::deque<refetch> refetches;
 
 // Files given up after every attempt: the request and the last reason, for the closing alert.
 std::vector<std::pair<std::string, std::string>> unfetchable;
@@ -97,7 +104,14 @@ int move_into_place(const std::string& staged, const std::string& destination) {
 // One staging folder for the whole update, on the installation's own volume so that a checked
 // file moves into place with one rename; a subfolder per slot, reused for every file.
 std::string staging_folder() { return dest_dir_path + ".installer staging/"; }
-std::string slot_stage(int slot) { return staging_folder() + std::to_string(slot) + "/"; }
+// A slot hands its arrived archive to the pool and goes on with its next file; each unpack under
+// way has a staging subfolder (and an archive name) of its own, from this many.
+constexpr int stage_count = 2 * download_slot_count;
+std::string stage_folder(int stage) { return staging_folder() + std::to_string(stage) + "/"; }
+std::string stage_archive(int stage) { return temp_path + "unpacking" + std::to_string(stage) + ".zip"; }
+std::vector<int> free_stages;
+// KB of the archives that arrived and are being unpacked, for the progress display.
+float unpacking_kb = 0;
 
 // Unpacking and checking an archive is the long part of installing a file (a scenery file can
 // be hundreds of megabytes), so it runs on this pool while the main thread keeps the transfers
@@ -169,39 +183,40 @@ void report_unpack(const unpack_result& r, const std::string& archive,
 
 class unpack_task : public UTL_work_task {
  public:
-  unpack_task(int slot, std::string archive, std::string destination, std::string signature)
-      : slot(slot), archive(std::move(archive)), destination(std::move(destination)),
-        signature(std::move(signature)) {}
+  unpack_task(int history, int mirror, int stage, std::string destination, std::string signature)
+      : history(history), mirror(mirror), stage(stage), archive(stage_archive(stage)),
+        destination(std::move(destination)), signature(std::move(signature)) {}
   void do_it() override {
     thread_log_capture capture(&log);
     on_worker = std::this_thread::get_id() != main_thread_id;
-    result = unpack_and_place(archive, destination, signature, slot_stage(slot));
+    result = unpack_and_place(archive, destination, signature, stage_folder(stage));
   }
   int check_error(std::string& message) override {
     message = escaped;
     return escaped.empty() ? 0 : 1;
   }
 
-  const int slot;
+  const int history, mirror, stage;
   const std::string archive, destination, signature;
   unpack_result result;
   std::ostringstream log;  // the worker's log lines, written to the log by the main thread
   bool on_worker = false;
 };
 
-// Hands each finished unpack back to its slot.
-void collect_unpacks() {
-  if (!unpack_workers) return;
-  while (UTL_work_task* done = unpack_workers->check_retired_tasks()) {
-    auto* task = static_cast<unpack_task*>(done);
-    std::string message;
-    if (task->check_error(message)) {
-      // The task died before it could say how the file went; treat it as a damaged archive.
-      xer << "WARNING: unpacking " << task->archive << " failed: " << message << "\n";
-      task->result.code = err_zip_read;
-    }
-    slots[task->slot].unpacked = task;
+// The next finished unpack, or null.
+std::unique_ptr<unpack_task> next_finished_unpack() {
+  if (!unpack_workers) return nullptr;
+  UTL_work_task* done = unpack_workers->check_retired_tasks();
+  if (!done) return nullptr;
+  std::unique_ptr<unpack_task> task(static_cast<unpack_task*>(done));
+  std::string message;
+  if (task->check_error(message)) {
+    // The task died before it could say how the file went; treat it as a damaged archive.
+    xer << "WARNING: unpacking " << task->archive << " failed: " << message << "\n";
+    task->result.code = err_zip_read;
   }
+  free_stages.push_back(task->stage);
+  return task;
 }
 
 // Waits for every unpack under way and drops the results: for leaving the install step. A
@@ -212,15 +227,10 @@ void drain_unpacks() {
   while (UTL_work_task* done = unpack_workers->wait_retired_tasks()) {
     auto* task = static_cast<unpack_task*>(done);
     xer << task->log.str();
+    free_stages.push_back(task->stage);
     delete task;
   }
-  for (download_slot& slot : slots) {
-    if (slot.unpacked) {
-      xer << slot.unpacked->log.str();
-      delete slot.unpacked;
-      slot.unpacked = nullptr;
-    }
-  }
+  unpacking_kb = 0;
   delete unpack_workers;
   unpack_workers = nullptr;
 }
@@ -257,6 +267,7 @@ void cancel_transfers() {
     unlink(slot_archive_path(i).c_str());
     slots[i].phase = fetch_phase::unprepared;
   }
+  refetches.clear();
 }
 
 // Ends the update: the reason has been shown; the wizard sees install_problem.
@@ -343,13 +354,12 @@ bool note_failed_fetch(int slot, int h, const std::string& request, const std::s
   return false;
 }
 
-// The slot's unpack is back from the pool: true when the slot is finished with its file.
-bool finish_unpack(int slot, int h) {
-  download_slot& me = slots[slot];
-  std::unique_ptr<unpack_task> task(me.unpacked);
-  me.unpacked = nullptr;
-  me.phase = fetch_phase::unprepared;
+// An unpack is back from the pool. A file that did not come out right is fetched again later
+// (another mirror, after the wait), unless every attempt is used.
+void finish_unpack(std::unique_ptr<unpack_task> task) {
+  const int h = task->history;
   file_version_struct& v = sim_info[h].back();
+  unpacking_kb -= v.zip_size;
   xer << task->log.str();
   unpacked_on_workers += task->on_worker;
   report_unpack(task->result, task->archive, task->destination, task->signature);
@@ -358,15 +368,50 @@ bool finish_unpack(int slot, int h) {
     v.is_current = 1;
     next.kb_done += v.zip_size;
     next.kb_installed += v.unz_size;
-    return true;
+    return;
   }
   if (stg.install_problem) {
     cancel_transfers();
-    return false;
+    return;
   }
   const int code = task->result.code;
-  return note_failed_fetch(slot, h, server_path[me.mirror] + v.path + ".zip",
-                           code == err_wrong_content ? "the file does not match the release" : error_str(code));
+  const std::string reason = code == err_wrong_content ? "the file does not match the release" : error_str(code);
+  const std::string request = server_path[task->mirror] + v.path + ".zip";
+  stg.download_error = 1;
+  int tries = ++failures[h];
+  int limit = fetch_rounds_per_mirror * (stg.server_count > 0 ? stg.server_count : 1);
+  xer << "WARNING: " << request << " from " << server_name[task->mirror] << ": " << reason << " (attempt "
+      << tries << " of " << limit << ")\n";
+  if (tries >= limit) {
+    xer << "WARNING: giving up on " << request << ": " << reason << "\n";
+    unfetchable.emplace_back(request, reason);
+    return;
+  }
+  const int mirror = repick_mirror(task->mirror);
+  stg.server_pick = mirror;
+  refetches.push_back({h, mirror, platform_microseconds() + static_cast<int64_t>(fetch_retry_delay(tries) * 1e6)});
+}
+
+// Hands the slot's arrived archive to the pool, when a staging folder is free: true when the
+// slot is free for its next file.
+bool hand_over(int slot, int h) {
+  if (free_stages.empty()) return false;
+  const int stage = free_stages.back();
+  if (rename(slot_archive_path(slot).c_str(), stage_archive(stage).c_str()) != 0) {
+    // The archive is gone or cannot be moved: fetch it again.
+    slots[slot].phase = fetch_phase::unprepared;
+    return note_failed_fetch(slot, h, server_path[slots[slot].mirror] + sim_info[h].back().path + ".zip",
+                             error_str(errno));
+  }
+  free_stages.pop_back();
+  if (!unpack_workers)
+    unpack_workers = new UTL_worker_threads(std::min<int>(download_slot_count, platform_processor_count()),
+                                            stage_count);
+  const file_version_struct& v = sim_info[h].back();
+  unpacking_kb += v.zip_size;
+  unpack_workers->enqueue_task(new unpack_task(h, slots[slot].mirror, stage, local_path_of(v), v.sig_want));
+  slots[slot].phase = fetch_phase::unprepared;
+  return true;
 }
 
 // One step of the slot's file: true when the slot is finished with it (installed, or given
@@ -375,13 +420,7 @@ bool fetch_step(int slot, int h) {
   file_version_struct& v = sim_info[h].back();
   download_slot& me = slots[slot];
   stg.current_action = 1;
-  if (me.phase == fetch_phase::unpacking) {
-    if (!me.unpacked) {
-      next.kb_partial += v.zip_size;  // arrived, not yet installed
-      return false;
-    }
-    return finish_unpack(slot, h);
-  }
+  if (me.phase == fetch_phase::arrived) return hand_over(slot, h);
   std::string request = server_path[me.mirror] + v.path + ".zip";
   std::string archive = slot_archive_path(slot);
   if (me.phase != fetch_phase::fetching) {
@@ -403,13 +442,8 @@ bool fetch_step(int slot, int h) {
   }
   if (result == 1) {
     stg.download_error = 0;
-    if (!unpack_workers)
-      unpack_workers = new UTL_worker_threads(std::min<int>(download_slot_count, platform_processor_count()),
-                                              download_slot_count);
-    me.phase = fetch_phase::unpacking;
-    unpack_workers->enqueue_task(new unpack_task(slot, archive, local_path_of(v), v.sig_want));
-    next.kb_partial += v.zip_size;
-    return false;
+    me.phase = fetch_phase::arrived;
+    return hand_over(slot, h);
   }
   if (temp_volume_full(v)) {
     __MACIBM_alert(0, UTL_translate_string("The installer cannot download a file."),
@@ -482,10 +516,22 @@ int grab_files() {
     next.slot_ready[0] = 1;
   }
 
-  collect_unpacks();
+  while (std::unique_ptr<unpack_task> task = next_finished_unpack()) {
+    finish_unpack(std::move(task));
+    if (stg.install_problem) return stg.install_problem;
+  }
+  next.kb_partial += unpacking_kb;
+  const int64_t now = platform_microseconds();
   for (int i = 0; i < download_slot_count && !stg.install_problem; ++i) {
     if (!next.slot_active[i]) continue;
-    if (next.slot_ready[i]) {
+    const bool idle = next.slot_ready[i] || next.slot_file[i] >= count;
+    if (idle && !refetches.empty() && refetches.front().at <= now) {
+      // A file to fetch again comes before the rest of the list.
+      next.slot_file[i] = refetches.front().history;
+      slots[i] = download_slot{};
+      slots[i].mirror = refetches.front().mirror;
+      refetches.pop_front();
+    } else if (next.slot_ready[i]) {
       next.slot_file[i] = next.file_cursor;
       next.file_cursor = std::min(count, next.file_cursor + 1);
       slots[i] = download_slot{};
@@ -526,7 +572,9 @@ int grab_files() {
 
   // Done only when the list has been handed out and every running slot is past its end: with no
   // slot running, unfetched files must not read as a finished update.
-  bool done = next.file_cursor >= count;
+  const bool unpacking = unpack_workers && unpack_workers->count_total_tasks() > 0;
+  if (!unpacking) unpacking_kb = 0;  // no drift from the float sums
+  bool done = next.file_cursor >= count && refetches.empty() && !unpacking;
   for (int i = 0; i < download_slot_count; ++i)
     if (next.slot_active[i] && next.slot_file[i] < count) done = false;
   if (!done) return stg.install_problem;
@@ -555,12 +603,15 @@ int begin_web_install() {
   scenery_from_install();
   if (!choose_files()) return 0;
   if (make_dirs() != 0) return 0;
-  for (const std::string& folder : {staging_folder(), slot_stage(0), slot_stage(1), slot_stage(2), slot_stage(3)}) {
+  free_stages.clear();
+  for (int stage = -1; stage < stage_count; ++stage) {
+    const std::string folder = stage < 0 ? staging_folder() : stage_folder(stage);
     int code = make_folder(folder);
     if (code != 0 && code != EEXIST) {
       make_dir_error(folder, code);
       return 0;
     }
+    if (stage >= 0) free_stages.push_back(stage);
   }
   unpacked_on_workers = 0;
   reset_download_slots();
