@@ -604,6 +604,8 @@ int begin_web_install() {
   if (!choose_files()) return 0;
   if (make_dirs() != 0) return 0;
   free_stages.clear();
+  // Archives a killed run was unpacking are fetched again; their copies go.
+  for (int stage = 0; stage < stage_count; ++stage) unlink(stage_archive(stage).c_str());
   for (int stage = -1; stage < stage_count; ++stage) {
     const std::string folder = stage < 0 ? staging_folder() : stage_folder(stage);
     int code = make_folder(folder);

@@ -625,6 +625,9 @@ TEST_F(WebUpdate, KilledMidUpdateAndRunAgain) {
   EXPECT_TRUE(question_double::asked().empty());
   expect_installed();
   EXPECT_FALSE(path_exists(dest_dir_path + "Resources/retired"));
+  // Nothing the killed runs left behind stays: no archive, no staging folder.
+  expect_no_temporary_archive();
+  EXPECT_FALSE(path_exists(dest_dir_path + ".installer staging"));
 }
 
 // A full disk: the update stops with the reason, the installation keeps its files whole.
