@@ -102,7 +102,8 @@ int move_into_place(const std::string& staged, const std::string& destination) {
 }
 
 // One staging folder for the whole update, on the installation's own volume so that a checked
-// file moves into place with one rename; a subfolder per slot, reused for every file.
+// file moves into place with one rename; a subfolder per unpack under way, reused file after
+// file.
 std::string staging_folder() { return dest_dir_path + ".installer staging/"; }
 // A slot hands its arrived archive to the pool and goes on with its next file; each unpack under
 // way has a staging subfolder (and an archive name) of its own, from this many.
@@ -331,26 +332,36 @@ float transfer_fraction(int slot) {
   return static_cast<float>(static_cast<double>(t->bytes_written) / t->content_length);
 }
 
+// Counts a failed attempt at history h from mirror: logged; 0 when the file is given up (every
+// attempt used), else when the next attempt may start (platform clock).
+int64_t count_failure(int h, int mirror, const std::string& request, const std::string& reason) {
+  stg.download_error = 1;
+  int tries = ++failures[h];
+  int limit = fetch_rounds_per_mirror * (stg.server_count > 0 ? stg.server_count : 1);
+  xer << "WARNING: " << request << " from " << server_name[mirror] << ": " << reason << " (attempt "
+      << tries << " of " << limit << ")\n";
+  if (tries >= limit) {
+    xer << "WARNING: giving up on " << request << ": " << reason << "\n";
+    unfetchable.emplace_back(request, reason);
+    return 0;
+  }
+  return platform_microseconds() + static_cast<int64_t>(fetch_retry_delay(tries) * 1e6);
+}
+
 // A failed attempt at the slot's file: the same slot tries the same file again from another
 // mirror after a wait; the cursor stays where it is, so no other slot gets this file or one
 // already handed out. True when the file is given up (every attempt used).
 bool note_failed_fetch(int slot, int h, const std::string& request, const std::string& reason) {
   download_slot& me = slots[slot];
-  stg.download_error = 1;
-  int tries = ++failures[h];
-  int limit = fetch_rounds_per_mirror * (stg.server_count > 0 ? stg.server_count : 1);
-  xer << "WARNING: " << request << " from " << server_name[me.mirror] << ": " << reason
-      << " (attempt " << tries << " of " << limit << ")\n";
-  if (tries >= limit) {
-    xer << "WARNING: giving up on " << request << ": " << reason << "\n";
-    unfetchable.emplace_back(request, reason);
+  const int64_t retry_at = count_failure(h, me.mirror, request, reason);
+  if (retry_at == 0) {
     me.phase = fetch_phase::unprepared;
     return true;
   }
   me.mirror = repick_mirror(me.mirror);
   stg.server_pick = me.mirror;
   me.phase = fetch_phase::waiting;
-  me.retry_at = platform_microseconds() + static_cast<int64_t>(fetch_retry_delay(tries) * 1e6);
+  me.retry_at = retry_at;
   return false;
 }
 
@@ -375,21 +386,13 @@ void finish_unpack(std::unique_ptr<unpack_task> task) {
     return;
   }
   const int code = task->result.code;
-  const std::string reason = code == err_wrong_content ? "the file does not match the release" : error_str(code);
-  const std::string request = server_path[task->mirror] + v.path + ".zip";
-  stg.download_error = 1;
-  int tries = ++failures[h];
-  int limit = fetch_rounds_per_mirror * (stg.server_count > 0 ? stg.server_count : 1);
-  xer << "WARNING: " << request << " from " << server_name[task->mirror] << ": " << reason << " (attempt "
-      << tries << " of " << limit << ")\n";
-  if (tries >= limit) {
-    xer << "WARNING: giving up on " << request << ": " << reason << "\n";
-    unfetchable.emplace_back(request, reason);
-    return;
-  }
+  const int64_t retry_at =
+      count_failure(h, task->mirror, server_path[task->mirror] + v.path + ".zip",
+                    code == err_wrong_content ? "the file does not match the release" : error_str(code));
+  if (retry_at == 0) return;
   const int mirror = repick_mirror(task->mirror);
   stg.server_pick = mirror;
-  refetches.push_back({h, mirror, platform_microseconds() + static_cast<int64_t>(fetch_retry_delay(tries) * 1e6)});
+  refetches.push_back({h, mirror, retry_at});
 }
 
 // Hands the slot's arrived archive to the pool, when a staging folder is free: true when the
@@ -399,9 +402,10 @@ bool hand_over(int slot, int h) {
   const int stage = free_stages.back();
   if (rename(slot_archive_path(slot).c_str(), stage_archive(stage).c_str()) != 0) {
     // The archive is gone or cannot be moved: fetch it again.
+    const int err = errno;
     slots[slot].phase = fetch_phase::unprepared;
     return note_failed_fetch(slot, h, server_path[slots[slot].mirror] + sim_info[h].back().path + ".zip",
-                             error_str(errno));
+                             error_str(err));
   }
   free_stages.pop_back();
   if (!unpack_workers)
