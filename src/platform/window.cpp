@@ -131,6 +131,13 @@ bool window_open(const window_spec& spec, std::string* problem) {
       }
       SDL_GLContext c = SDL_GL_CreateContext(w);
       if (!c) {
+        // Mesa refuses the profile request when its compatibility version is below 3.0 (an
+        // old driver, or MESA_GL_VERSION_OVERRIDE); a context made without one is the legacy
+        // kind, which is a compatibility context by definition.
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, 0);
+        c = SDL_GL_CreateContext(w);
+      }
+      if (!c) {
         last_error = SDL_GetError();
         SDL_DestroyWindow(w);
         continue;
