@@ -12,12 +12,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "graphics/font.h"
 #include "graphics/text_layout.h"
 #include "platform/folders.h"
 #include "runtime/shell_records.h"
 #include "support/display_fixture.h"
+#include "support/shell_double.h"
 
 namespace {
 
@@ -250,6 +252,89 @@ TEST_F(TextDrawTest, ThreeLanguagesInBothFaces) {
   for (int y = 0; y < p.height; ++y)
     for (int x = 0; x < p.width; ++x) lit += p.rgb(x, y) != 0;
   EXPECT_LT(differing_pixels(p, golden), lit / 50);
+}
+
+// The shell's widgets as the boxed text calls them, recorded.
+struct widget_call {
+  std::string what;
+  float x, y, width;
+  int type;
+  std::string text;
+};
+std::vector<widget_call> widget_calls;
+
+void split_label(const std::string& label, std::string* left, std::string* right, std::string* help) {
+  const size_t brace = label.rfind('{');
+  const std::string head = label.substr(0, brace);
+  *help = brace == std::string::npos ? "" : label.substr(brace + 1);
+  const size_t bar = head.rfind('|');
+  *left = head.substr(0, bar);
+  *right = bar == std::string::npos ? "" : head.substr(bar + 1);
+}
+void record_frame(int type, float x, float y, float width, int) { widget_calls.push_back({"frame", x, y, width, type, ""}); }
+void record_label(float x, float y, int type, std::string text, int) {
+  widget_calls.push_back({"label", x, y, 0, type, text});
+}
+
+TEST_F(TextDrawTest, BoxedStringWidthsAndLabels) {
+  graphics_widget_hooks hooks;
+  hooks.expand_label = split_label;
+  hooks.frame1 = record_frame;
+  hooks.draw_label = record_label;
+  install_graphics_widget_hooks(hooks);
+  const std::string text = "Gr\xC3\xB6\xC3\x9F" "e";  // 7 bytes, 5 characters
+  struct {
+    charset_t font;
+    float width;
+  } cases[] = {{font_regular, OGL_measure_string(text, font_regular) + 7},
+               {font_bold, 10 * 7 + 7},
+               {static_cast<charset_t>(7), 100}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.font));
+    widget_calls.clear();
+    glClear(GL_COLOR_BUFFER_BIT);
+    OGL_boxed_string(500, 300, "Size|MB{The size on disk", text, c.font, 0);
+    ASSERT_EQ(widget_calls.size(), 3u);
+    EXPECT_EQ(widget_calls[0].what, "frame");
+    EXPECT_EQ(widget_calls[0].type, 9);
+    EXPECT_FLOAT_EQ(widget_calls[0].x, 500);
+    EXPECT_FLOAT_EQ(widget_calls[0].y, 303);
+    EXPECT_FLOAT_EQ(widget_calls[0].width, c.width);
+    EXPECT_EQ(widget_calls[1].text, "Size");
+    EXPECT_EQ(widget_calls[1].type, 0);
+    EXPECT_FLOAT_EQ(widget_calls[1].x, 500 - c.width / 2 - 8);
+    EXPECT_EQ(widget_calls[2].text, "MB");
+    EXPECT_EQ(widget_calls[2].type, 2);
+    EXPECT_FLOAT_EQ(widget_calls[2].x, 500 + c.width / 2 + 8);
+    // The text starts 4 units inside the box, on the baseline one below y.
+    box b = lit_box(read_back_buffer());
+    ASSERT_FALSE(b.empty());
+    EXPECT_NEAR(b.x0, 500 - c.width / 2 + 4, 2);
+    EXPECT_EQ(b.y0, 299);
+  }
+  install_graphics_widget_hooks(graphics_widget_hooks());
+}
+
+TEST_F(TextDrawTest, FixedCellsAndBadCharset) {
+  float s, t, w, h;
+  EXPECT_EQ(OGL_strtex(font_bold, 0, &s, &t, &w, &h), 10);
+  EXPECT_EQ(w, 14);
+  EXPECT_EQ(h, 15);
+  EXPECT_EQ(OGL_strtex(font_regular, 0, &s, &t, &w, &h), 0);
+  shell_double::reset();
+  EXPECT_EQ(OGL_strtex(static_cast<charset_t>(3), 0, &s, &t, &w, &h), 0);
+  ASSERT_EQ(shell_double::alerts().size(), 1u);
+  EXPECT_EQ(shell_double::alerts()[0].lines[0], "String proc with bad charset!");
+  EXPECT_EQ(shell_double::alerts()[0].type, 2);
+  // -1234.5 in 6 digits in bold cells ending at x = 100: the minus one unit right of the
+  // first cell edge at 90, the last digit in the cell at 150.
+  glClear(GL_COLOR_BUFFER_BIT);
+  OGL_number(0, 100, 100, -1234.5f, 6, 1, font_bold);
+  box b = lit_box(read_back_buffer());
+  ASSERT_FALSE(b.empty());
+  EXPECT_NEAR(b.x0, 91, 2);
+  EXPECT_GE(b.x1, 150);
+  EXPECT_LE(b.x1, 160);
 }
 
 }  // namespace
