@@ -132,6 +132,28 @@ TEST_F(UpdateCheck, AMirrorWithoutTheDirectoryHandsOverToTheOther) {
   EXPECT_EQ(stg.server_pick, 1);
 }
 
+TEST_F(UpdateCheck, ADirectoryArchiveThatCannotBeUnpackedSendsTheCheckElsewhereAndThenGivesUp) {
+  write_whole_file(list_file, two_mirror_list("R"));
+  publish_directory("R", {1});
+  const std::string broken = nginx_root(nginx_hosts[1]) + name + "/R/";
+  make_folders(broken);
+  write_whole_file(broken + "directory.txt.zip", "PK\x03\x04 this is no zip archive");
+  ASSERT_TRUE(step_until([] { return stg.dir_stage == 2 || stg.dir_stage == 3; }));
+  EXPECT_EQ(stg.dir_stage, 3);
+  EXPECT_EQ(stg.server_pick, 1);
+  EXPECT_LE(shell_double::alerts().size(), 1u);
+
+  // Both mirrors broken: an alert per attempt, then the check stops at stage 2.
+  write_whole_file(nginx_root(nginx_hosts[2]) + name + "/R/directory.txt.zip", "not a zip either");
+  shell_double::reset();
+  stg.dir_stage = 0;
+  ASSERT_TRUE(step_until([] { return stg.dir_stage == 2 || stg.dir_stage == 3; }));
+  EXPECT_EQ(stg.dir_stage, 2);
+  EXPECT_EQ(shell_double::alerts().size(), static_cast<size_t>(fetch_rounds_per_mirror * 2));
+  for (int i = 0; i < 10; ++i) UTL_download_directory();
+  EXPECT_EQ(http.slots[directory_http_slot], nullptr);
+}
+
 TEST_F(UpdateCheck, AnErrorPageIsFetchedAgainAfterAWaitAndNeverTakenForANewerFormat) {
   write_whole_file(list_file, "<html><body>Please log in to the hotel network</body></html>\n");
   fetch_retry_delay_scale = 1000;  // the wait outlasts the test
