@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "files/preferences.h"
 #include "install/download_scheduler.h"
 #include "runtime/constants.h"
 #include "support/shell_double.h"
@@ -151,6 +152,22 @@ TEST(UpdateHost, TheSettingNamesTheHostWhenItIsUsable) {
     update_host_setting = r.setting;
     EXPECT_EQ(update_host(), r.host) << r.setting;
   }
+
+  // The setting is the installer preference "_update_host".
+  temp_tree prefs;
+  const char* old = getenv("XDG_CONFIG_HOME");
+  const std::string saved = old ? old : "";
+  setenv("XDG_CONFIG_HOME", prefs.path().c_str(), 1);
+  bind_update_host_preference();
+  update_host_setting = "updates.example.org";
+  pref.IO_set(11, 1);
+  EXPECT_NE(read_whole_file(prefs.path() + "Skyrill Installer.prf").find("_update_host updates.example.org\n"),
+            std::string::npos);
+  update_host_setting.clear();
+  pref.IO_set(11, 0);
+  EXPECT_EQ(update_host(), "updates.example.org");
+  if (old) setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+  else unsetenv("XDG_CONFIG_HOME");
   update_host_setting.clear();
 }
 
