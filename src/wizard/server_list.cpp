@@ -1,5 +1,6 @@
 #include "wizard/server_list.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <random>
@@ -76,7 +77,16 @@ void read_records(xmap_class& map, int get_beta, std::string* release_name, serv
     if (word == "BETA" || word == "FINAL") {
       std::string name;
       map.TXT_str_scan_eoln(&name);
-      if ((word == "BETA") == (get_beta != 0)) *release_name = trimmed(name);
+      name = trimmed(name);
+      if ((word == "BETA") != (get_beta != 0)) continue;
+      // The name is a folder on the mirrors, joined into every request path and shown on the
+      // pages: one folder name, nothing that climbs or splits lines.
+      if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos ||
+          std::any_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < ' '; })) {
+        xer << "WARNING: the server list's release name \"" << name << "\" is not a folder name; passed over.\n";
+        continue;
+      }
+      *release_name = name;
     } else if (word == "INS_VERSION") {
       std::string number, page;
       map.TXT_str_scan_space(&number);

@@ -70,6 +70,9 @@ TEST(ServerListFile, RecordsAreReadAsTheUpdateHostWritesThem) {
       // blank or a scheme is no host.
       {"odd_hosts.txt", 0, server_list_read, "Odd", {{"slash.test", "/no-lead-slash/Odd/", "Slash|Slash"}},
        false, "", true},
+      // A release name that is not one folder name is passed over.
+      {"bad_release_names.txt", 0, server_list_read, "Good Name", {{"n.test", "/n/Good Name/", "N|N"}}, false,
+       "", true},
       {"version_821.txt", 0, server_list_newer, start, {}, false, "", false},
       {"wrong_keyword.txt", 0, server_list_newer, start, {}, false, "", false},
       // An error page served with status 200 is no list, and says nothing about the format.
