@@ -1,18 +1,19 @@
 #include "shell/placeholders.h"
 
+#include <algorithm>
 #include <climits>
 
 namespace {
 
 // The number behind a placeholder's "%": blanks, an optional sign, then digits up to the first
-// other byte; no digits give 0. Large values stay large instead of wrapping.
+// other byte; no digits give 0. Values beyond an int stop at INT_MAX instead of wrapping.
 long long read_number(const std::string& text, size_t at) {
   while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) ++at;
   bool negative = false;
   if (at < text.size() && (text[at] == '+' || text[at] == '-')) negative = text[at++] == '-';
   long long value = 0;
   for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at)
-    if (value < INT_MAX) value = value * 10 + (text[at] - '0');
+    value = std::min<long long>(value * 10 + (text[at] - '0'), INT_MAX);
   return negative ? -value : value;
 }
 

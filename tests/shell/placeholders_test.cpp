@@ -27,6 +27,7 @@ TEST(Placeholders, FillTable) {
       {"zero is no placeholder", "%0:a%", {"A"}, "%0:a%"},
       {"negative is no placeholder", "%-1:a%", {"A"}, "%-1:a%"},
       {"huge number does not wrap", "%99999999999999:a%", {"A"}, "%99999999999999:a%"},
+      {"huge number past the int range", "%4294967297:a%", {"A"}, "%4294967297:a%"},
       {"no closing percent", "%1:never closed", {"A"}, "%1:never closed"},
       {"empty replacement", "<%1:a%>", {""}, "<>"},
       {"six replacements", "%6:f%%5:e%%4:d%%3:c%%2:b%%1:a%", {"a", "b", "c", "d", "e", "f"}, "fedcba"},
@@ -53,6 +54,7 @@ TEST(Placeholders, NumbersInTextOrder) {
       {"%2:b% before %1:a%, %2:b% again", {2, 1, 2}},
       {"currently %2:progress%% done", {2}},
       {"100%: nothing", {}},
+      {"%4294967297:wraps to 1 if read carelessly%", {2147483647}},
       {"%0:zero% %x:word%", {}},
       {"", {}},
   };
