@@ -130,7 +130,7 @@ int TEX_save_dds(const std::string& path, const unsigned char* pixels, const TEX
   std::vector<unsigned char> blocks;
   while (ok) {
     blocks.resize(size_t(squish::GetStorageRequirements(w, h, kind)));
-    squish::CompressImage(work.data(), w, h, blocks.data(), flags);
+    TEX_squish_compress(work.data(), w, h, blocks.data(), flags);
     ok = std::fwrite(blocks.data(), 1, blocks.size(), out) == blocks.size();
     if (w == 1 && h == 1) break;
     // Halve in place: a 2 x 2 box, or two neighbours once one side is down to 1.

@@ -39,10 +39,13 @@ void flip_dxt5_alpha_rows(DXT5AlphaBlock* b, int rows) {
   for (int i = 0; i < 6; ++i) b->index[i] = static_cast<uint8_t>(bits >> (8 * i));
 }
 
-bool uses_transparent_index(const DXTColBlock* b) {
+// Whether a three-colour block gives index 3 to a texel inside the picture: the texels of a
+// partial block outside the picture often carry index 3 and show nowhere, so they do not
+// count (else nearly every mipmap chain would come out as DXT1 with alpha).
+bool uses_transparent_index(const DXTColBlock* b, int cols = 4, int rows = 4) {
   if (get16(b->col0) > get16(b->col1)) return false;
-  for (int r = 0; r < 4; ++r)
-    for (int t = 0; t < 4; ++t)
+  for (int r = 0; r < rows; ++r)
+    for (int t = 0; t < cols; ++t)
       if (((b->row[r] >> (2 * t)) & 3) == 3) return true;
   return false;
 }
@@ -54,9 +57,10 @@ DXTColBlock* colour_of(uint8_t* block, unsigned format) {
 
 int block_bytes(unsigned format) { return format == TEX_fmt_dxt1 || format == TEX_fmt_dxt1a ? 8 : 16; }
 
-// Flips `rows` texel rows inside each of count blocks of one block row; gamma-corrects the
-// endpoints when the table is on; sets flag when a DXT1 block uses its transparent index.
-void flip_block_row(uint8_t* blocks, int count, unsigned format, int rows, int& flag) {
+// Flips `rows` texel rows inside each of count blocks of one block row of a level `width`
+// texels wide; gamma-corrects the endpoints when the table is on; sets flag when a DXT1 block
+// uses its transparent index.
+void flip_block_row(uint8_t* blocks, int count, unsigned format, int rows, int width, int& flag) {
   const int bs = block_bytes(format);
   for (int i = 0; i < count; ++i) {
     uint8_t* block = blocks + size_t(i) * bs;
@@ -64,7 +68,7 @@ void flip_block_row(uint8_t* blocks, int count, unsigned format, int rows, int& 
     if (format == TEX_fmt_dxt5) flip_dxt5_alpha_rows(reinterpret_cast<DXT5AlphaBlock*>(block), rows);
     DXTColBlock* c = colour_of(block, format);
     flip_colour_rows(c, rows);
-    if (bs == 8 && !flag && uses_transparent_index(c)) flag = 1;
+    if (bs == 8 && !flag && uses_transparent_index(c, std::min(4, width - 4 * i), rows)) flag = 1;
     if (TEX_gamma.table_on) nv_gamma_correct(c);
   }
 }
@@ -75,15 +79,16 @@ void flip_block_row(uint8_t* blocks, int count, unsigned format, int rows, int& 
 void flip_level_by_reencoding(uint8_t* data, unsigned format, int w, int h, int& flag) {
   const int kind = TEX_squish_kind(format);
   std::vector<uint8_t> rgba(size_t(w) * h * 4);
-  squish::DecompressImage(rgba.data(), w, h, data, kind);
+  TEX_squish_decompress(rgba.data(), w, h, data, kind);
   const size_t stride = size_t(w) * 4;
   for (int r = 0; r < h / 2; ++r)
     std::swap_ranges(rgba.begin() + r * stride, rgba.begin() + (r + 1) * stride, rgba.begin() + (h - 1 - r) * stride);
-  squish::CompressImage(rgba.data(), w, h, data, kind | squish::kColourClusterFit);
-  const int bs = block_bytes(format), count = ((w + 3) / 4) * ((h + 3) / 4);
-  for (int i = 0; i < count; ++i) {
+  TEX_squish_compress(rgba.data(), w, h, data, kind | squish::kColourClusterFit);
+  const int bs = block_bytes(format), across = (w + 3) / 4, down = (h + 3) / 4;
+  for (int i = 0; i < across * down; ++i) {
     DXTColBlock* c = colour_of(data + size_t(i) * bs, format);
-    if (bs == 8 && !flag && uses_transparent_index(c)) flag = 1;
+    const int cols = std::min(4, w - 4 * (i % across)), rows = std::min(4, h - 4 * (i / across));
+    if (bs == 8 && !flag && uses_transparent_index(c, cols, rows)) flag = 1;
     if (TEX_gamma.table_on) nv_gamma_correct(c);
   }
 }
@@ -93,7 +98,7 @@ void flip_dxt_level(uint8_t* data, unsigned format, int w, int h, int& flag) {
   const int across = (w + 3) / 4, down = (h + 3) / 4;
   const size_t row_bytes = size_t(across) * bs;
   if (h <= 4) {
-    flip_block_row(data, across, format, h, flag);
+    flip_block_row(data, across, format, h, w, flag);
     return;
   }
   if (h % 4 != 0) {
@@ -103,12 +108,12 @@ void flip_dxt_level(uint8_t* data, unsigned format, int w, int h, int& flag) {
   for (int k = 0; k < down / 2; ++k) {
     uint8_t* a = data + size_t(k) * row_bytes;
     uint8_t* b = data + size_t(down - 1 - k) * row_bytes;
-    flip_block_row(a, across, format, 4, flag);
-    flip_block_row(b, across, format, 4, flag);
+    flip_block_row(a, across, format, 4, w, flag);
+    flip_block_row(b, across, format, 4, w, flag);
     std::swap_ranges(a, a + row_bytes, b);
   }
   // With an odd number of block rows the middle one stays in place but its blocks still turn.
-  if (down % 2) flip_block_row(data + size_t(down / 2) * row_bytes, across, format, 4, flag);
+  if (down % 2) flip_block_row(data + size_t(down / 2) * row_bytes, across, format, 4, w, flag);
 }
 
 void flip_rows(uint8_t* data, size_t row_bytes, int h) {
@@ -143,19 +148,19 @@ int TEX_flip_y(const TEX_image_desc& desc, unsigned char* data) {
 }
 
 int nv_flip_blocks_dxtc1(DXTColBlock* blocks, int count, int flag) {
-  flip_block_row(reinterpret_cast<uint8_t*>(blocks), count, TEX_fmt_dxt1, 4, flag);
+  flip_block_row(reinterpret_cast<uint8_t*>(blocks), count, TEX_fmt_dxt1, 4, 4 * count, flag);
   return flag;
 }
 
 int nv_flip_blocks_dxtc3(unsigned char* blocks, int count) {
   int unused = 0;
-  flip_block_row(blocks, count, TEX_fmt_dxt3, 4, unused);
+  flip_block_row(blocks, count, TEX_fmt_dxt3, 4, 4 * count, unused);
   return 0;
 }
 
 int nv_flip_blocks_dxtc5(unsigned char* blocks, int count) {
   int unused = 0;
-  flip_block_row(blocks, count, TEX_fmt_dxt5, 4, unused);
+  flip_block_row(blocks, count, TEX_fmt_dxt5, 4, 4 * count, unused);
   return 0;
 }
 

@@ -6,12 +6,50 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 int TEX_squish_kind(unsigned format) {
   // The DDS reader reports DXT1 as 0x83F0; both DXT1 enums are the same 8-byte blocks.
   if (format == TEX_fmt_dxt1 || format == TEX_fmt_dxt1a) return squish::kDxt1;
   if (format == TEX_fmt_dxt3) return squish::kDxt3;
   return squish::kDxt5;
+}
+
+void TEX_squish_compress(const unsigned char* rgba, int width, int height, unsigned char* blocks, int flags) {
+  const int block_bytes = (flags & squish::kDxt1) ? 8 : 16;
+  unsigned char texels[16 * 4];
+  for (int by = 0; by < height; by += 4) {
+    for (int bx = 0; bx < width; bx += 4) {
+      // Texels outside the picture are left out of the fit through the mask.
+      int mask = 0;
+      for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) {
+          unsigned char* t = texels + (y * 4 + x) * 4;
+          if (bx + x < width && by + y < height) {
+            std::memcpy(t, rgba + (size_t(by + y) * width + bx + x) * 4, 4);
+            mask |= 1 << (y * 4 + x);
+          } else {
+            std::memset(t, 0, 4);
+          }
+        }
+      squish::CompressMasked(texels, mask, blocks, flags);
+      blocks += block_bytes;
+    }
+  }
+}
+
+void TEX_squish_decompress(unsigned char* rgba, int width, int height, const unsigned char* blocks, int flags) {
+  const int block_bytes = (flags & squish::kDxt1) ? 8 : 16;
+  unsigned char texels[16 * 4];
+  for (int by = 0; by < height; by += 4) {
+    for (int bx = 0; bx < width; bx += 4) {
+      squish::Decompress(texels, blocks, flags);
+      blocks += block_bytes;
+      for (int y = 0; y < 4 && by + y < height; ++y)
+        for (int x = 0; x < 4 && bx + x < width; ++x)
+          std::memcpy(rgba + (size_t(by + y) * width + bx + x) * 4, texels + (y * 4 + x) * 4, 4);
+    }
+  }
 }
 
 namespace {
@@ -163,10 +201,10 @@ int fit_flags(int quality) {
 
 void TEX_encode_s3tc(const TEX_image_desc& src_desc, const TEX_image_desc& dst_desc, const unsigned char* src,
                      unsigned char* dst, int quality) {
-  squish::CompressImage(src, src_desc.width, src_desc.height, dst, TEX_squish_kind(dst_desc.format) | fit_flags(quality));
+  TEX_squish_compress(src, src_desc.width, src_desc.height, dst, TEX_squish_kind(dst_desc.format) | fit_flags(quality));
 }
 
 void TEX_decode_s3tc(const TEX_image_desc& comp_desc, const TEX_image_desc&, const unsigned char* comp,
                      unsigned char* dst) {
-  squish::DecompressImage(dst, comp_desc.width, comp_desc.height, comp, TEX_squish_kind(comp_desc.format));
+  TEX_squish_decompress(dst, comp_desc.width, comp_desc.height, comp, TEX_squish_kind(comp_desc.format));
 }

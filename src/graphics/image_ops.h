@@ -41,3 +41,10 @@ void TEX_decode_s3tc(const TEX_image_desc& comp_desc, const TEX_image_desc& dst_
 
 // libsquish's flags for a DXT format (kDxt1, kDxt3 or kDxt5).
 int TEX_squish_kind(unsigned format);
+
+// Compresses 4-byte RGBA pixels (top row first, no padding) with the libsquish flags, block by
+// block on the calling thread. libsquish's own whole-image call runs an OpenMP team whose
+// threads spin after every image, which costs far more than the coding on small images.
+void TEX_squish_compress(const unsigned char* rgba, int width, int height, unsigned char* blocks, int flags);
+// The reverse, into width x height RGBA pixels, also block by block.
+void TEX_squish_decompress(unsigned char* rgba, int width, int height, const unsigned char* blocks, int flags);
