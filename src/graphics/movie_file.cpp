@@ -136,9 +136,13 @@ int movie_file::open(int fd, int width, int height, stage* failed) {
   if (fc_->oformat->flags & AVFMT_GLOBALHEADER) cc_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   err = avcodec_open2(cc_, codec, nullptr);
   if (err < 0) return fail(err, stage_compressor);
-  sws_ = sws_getContext(width, height, AV_PIX_FMT_BGRA, width, height, AV_PIX_FMT_YUVJ420P,
+  // yuvj420p is yuv420p in full range; asking swscale for the plain format with the range set
+  // gives the same planes without its warning about the "j" formats.
+  sws_ = sws_getContext(width, height, AV_PIX_FMT_BGRA, width, height, AV_PIX_FMT_YUV420P,
                         SWS_POINT, nullptr, nullptr, nullptr);
   if (!sws_) return fail(AVERROR(EINVAL), stage_compressor);
+  const int* bt601 = sws_getCoefficients(SWS_CS_ITU601);
+  sws_setColorspaceDetails(sws_, bt601, 1, bt601, 1, 0, 1 << 16, 1 << 16);
   frame_ = av_frame_alloc();
   pkt_ = av_packet_alloc();
   if (!frame_ || !pkt_) return fail(AVERROR(ENOMEM), stage_compressor);
