@@ -39,8 +39,9 @@ UTL_message_queue* q_to_thread = nullptr;
 UTL_message_queue* q_from_thread = nullptr;
 std::list<frame_record*> usable_buffers;
 UTL_thread qt_thread{}, qt_thread_id{}, qt_thread_join{};
-double start_mov_time = 0.0;
-double prev_frame_time = 0.0;
+// Movie clock readings in microseconds, so that the pacing compares exact numbers.
+int64_t start_mov_time = 0;
+int64_t prev_frame_time = 0;
 int pbo_has_data = 0;
 // The open movie. The main thread opens it before the first frame goes to the compressor and
 // finishes it after the compressor has acknowledged the flush; the queue hand-offs order it.
@@ -55,7 +56,8 @@ void (*g_gate)() = nullptr;
 std::atomic<int> g_failure_code{0};
 std::atomic<int> g_failure_stage{movie_file::ok};
 
-double movie_clock() { return static_cast<double>(xtim_class::microsecs()) / 1e6; }
+// The running time: the simulation time this program keeps never moves.
+int64_t movie_clock() { return xtim_class::microsecs(); }
 
 int frame_bytes() { return qtim.movie_width * qtim.movie_height * 4; }
 
@@ -114,7 +116,7 @@ qtim_class::~qtim_class() {
 
 void qtim_set_capture(movie_capture* capture) { g_capture = capture; }
 void qtim_set_compress_gate(void (*gate)()) { g_gate = gate; }
-double qtim_prev_frame_time() { return prev_frame_time; }
+double qtim_prev_frame_time() { return static_cast<double>(prev_frame_time) / 1e6; }
 int qtim_usable_buffer_count() { return static_cast<int>(usable_buffers.size()); }
 std::string qtim_movie_path() { return movie_path; }
 
@@ -234,7 +236,7 @@ void mov_startrecord() {
 }
 
 int qtim_class::mov_add_frame() {
-  const double now = movie_clock();
+  const int64_t now = movie_clock();
   if (now == start_mov_time) return 0;
   collect_returned();
   report_thread_failure();
@@ -244,14 +246,14 @@ int qtim_class::mov_add_frame() {
     g_capture->swap_buffers();
     return 1;
   }
-  const double period = 1.0 / static_cast<double>(frame_rate);
-  double dt = now - prev_frame_time;
+  const int64_t period = static_cast<int64_t>(1e6 / static_cast<double>(frame_rate) + 0.5);
+  int64_t dt = now - prev_frame_time;
   if (dt < period) {
     draw_record_lgt();
     g_capture->swap_buffers();
     return 1;
   }
-  if (dt < 2.0 * period) dt = period;
+  if (dt < 2 * period) dt = period;
   prev_frame_time += dt;
 
   frame_record* rec = usable_buffers.front();
@@ -261,7 +263,7 @@ int qtim_class::mov_add_frame() {
   draw_record_lgt();
   g_capture->swap_buffers();
   g_capture->read_frame(rec->pixels);
-  rec->frame_time = static_cast<float>(dt);
+  rec->frame_time = static_cast<float>(static_cast<double>(dt) / 1e6);
   if (!delayed || pbo_has_data) {
     usable_buffers.pop_front();
     send_frame(rec);
@@ -276,9 +278,15 @@ void mov_stoprecord() {
     return;
   }
   // With a delayed read-back the last frame still waits in the read-back buffer.
-  if (g_capture && g_capture->delayed() && pbo_has_data && !usable_buffers.empty()) {
-    frame_record* rec = usable_buffers.front();
-    usable_buffers.pop_front();
+  if (g_capture && g_capture->delayed() && pbo_has_data) {
+    frame_record* rec = nullptr;
+    if (!usable_buffers.empty()) {
+      rec = usable_buffers.front();
+      usable_buffers.pop_front();
+    } else {  // every record in flight: the next one back takes it
+      rec = static_cast<frame_record*>(UTL_message_queue_read(q_from_thread, -1));
+      ++qtim.returned_buffers;
+    }
     g_capture->read_previous(rec->pixels);
     rec->frame_time = 1.0f / qtim.frame_rate;
     send_frame(rec);
@@ -292,13 +300,15 @@ void mov_stoprecord() {
   pbo_has_data = 0;
   report_thread_failure();
 
-  if (qtim.mode != 1) {
-    qtim.mode = 0;
-    return;
-  }
+  // An open movie is finished whatever the mode: a stop that came as a request (mode 2) must
+  // not leave the file without its index.
   if (!g_movie) {
-    __MACIBM_alert(0, "Cannot finish record of a movie that was not started!", "", "", "",
-                   t_alert, __FILE__, __LINE__);
+    if (qtim.mode == 1) {
+      __MACIBM_alert(0, "Cannot finish record of a movie that was not started!", "", "", "",
+                     t_alert, __FILE__, __LINE__);
+      return;
+    }
+    qtim.mode = 0;
     return;
   }
   movie_file::stage failed = movie_file::ok;

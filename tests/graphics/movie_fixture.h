@@ -134,6 +134,13 @@ inline probe probe_movie(const std::string& path) {
   return p;
 }
 
+// The container ffprobe reads the file as ("" when it cannot read it).
+inline std::string probe_format(const std::string& path) {
+  process_result s = run_process({"ffprobe", "-v", "error", "-show_entries", "format=format_name",
+                                  "-of", "default=nw=1:nk=1", path});
+  return s.exit_code == 0 ? s.out.substr(0, s.out.find('\n')) : "";
+}
+
 // Every frame decoded by ffmpeg as RGB, top row first.
 struct decoded {
   int w = 0, h = 0;
