@@ -21,6 +21,8 @@ struct file_case {
   std::vector<int> expected;  // durations in the file
 };
 
+void PrintTo(const file_case& c, std::ostream* os) { *os << c.name; }
+
 class MovieFile : public ::testing::TestWithParam<file_case> {};
 
 // Size, codec tag, time scale, one sample per frame with its duration (limited to 1..60), and
