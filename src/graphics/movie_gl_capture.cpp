@@ -2,30 +2,17 @@
 
 #include <GL/gl.h>
 #include <GL/glext.h>
-#include <SDL.h>
-
+#include "graphics/gl_capabilities.h"
+#include "platform/window.h"
 #include "runtime/shell_records.h"
 
 namespace {
 
-// The buffer-object entry points, looked up when a recording with a pack buffer starts.
-struct pbo_calls {
-  PFNGLGENBUFFERSARBPROC gen = nullptr;
-  PFNGLDELETEBUFFERSARBPROC del = nullptr;
-  PFNGLBINDBUFFERARBPROC bind = nullptr;
-  PFNGLBUFFERDATAARBPROC data = nullptr;
-  PFNGLGETBUFFERSUBDATAARBPROC get_sub = nullptr;
-  bool load() {
-    gen = reinterpret_cast<PFNGLGENBUFFERSARBPROC>(SDL_GL_GetProcAddress("glGenBuffersARB"));
-    del = reinterpret_cast<PFNGLDELETEBUFFERSARBPROC>(SDL_GL_GetProcAddress("glDeleteBuffersARB"));
-    bind = reinterpret_cast<PFNGLBINDBUFFERARBPROC>(SDL_GL_GetProcAddress("glBindBufferARB"));
-    data = reinterpret_cast<PFNGLBUFFERDATAARBPROC>(SDL_GL_GetProcAddress("glBufferDataARB"));
-    get_sub = reinterpret_cast<PFNGLGETBUFFERSUBDATAARBPROC>(
-        SDL_GL_GetProcAddress("glGetBufferSubDataARB"));
-    return gen && del && bind && data && get_sub;
-  }
-};
-pbo_calls pbo_gl;
+// The buffer-object entry points of the capability record.
+bool pbo_calls_present() {
+  return glExt.glGenBuffersARB && glExt.glDeleteBuffersARB && glExt.glBindBufferARB &&
+         glExt.glBufferDataARB && glExt.glGetBufferSubDataARB;
+}
 
 int clamp_side(int v) { return v < 0 ? 0 : (v > movie_gl_capture::texture_side ? movie_gl_capture::texture_side : v); }
 
@@ -61,6 +48,10 @@ void restore_state() {
 
 movie_gl_capture::movie_gl_capture(int use_pbo, const hooks& h) : use_pbo_(use_pbo), hooks_(h) {}
 
+int movie_gl_capture::pbo_wanted() {
+  return glExt.pbo_avail && window_pixel_format().samples == 0 && pbo_calls_present() ? 1 : 0;
+}
+
 movie_gl_capture::~movie_gl_capture() = default;
 
 void movie_gl_capture::begin(int movie_w, int movie_h) {
@@ -76,18 +67,18 @@ void movie_gl_capture::begin(int movie_w, int movie_h) {
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
   glPopAttrib();
   texture_made_ = 1;
-  if (use_pbo_ && pbo_gl.load()) {
-    pbo_gl.gen(1, &pbo_);
-    pbo_gl.bind(GL_PIXEL_PACK_BUFFER_ARB, pbo_);
-    pbo_gl.data(GL_PIXEL_PACK_BUFFER_ARB,
+  if (use_pbo_ && pbo_calls_present()) {
+    glExt.glGenBuffersARB(1, &pbo_);
+    glExt.glBindBufferARB(GL_PIXEL_PACK_BUFFER_ARB, pbo_);
+    glExt.glBufferDataARB(GL_PIXEL_PACK_BUFFER_ARB,
                 static_cast<GLsizeiptrARB>(movie_w_) * movie_h_ * 4, nullptr, GL_STREAM_READ_ARB);
-    pbo_gl.bind(GL_PIXEL_PACK_BUFFER_ARB, 0);
+    glExt.glBindBufferARB(GL_PIXEL_PACK_BUFFER_ARB, 0);
   }
 }
 
 void movie_gl_capture::end() {
   if (pbo_) {
-    pbo_gl.del(1, &pbo_);
+    glExt.glDeleteBuffersARB(1, &pbo_);
     pbo_ = 0;
   }
   if (texture_made_) {
@@ -113,7 +104,10 @@ void movie_gl_capture::draw_text(int colour, float x, float y, const std::string
 }
 
 void movie_gl_capture::swap_buffers() {
-  if (hooks_.swap_buffers) hooks_.swap_buffers();
+  if (hooks_.swap_buffers)
+    hooks_.swap_buffers();
+  else
+    window_swap();
 }
 
 void movie_gl_capture::read_frame(uint8_t* pixels) {
@@ -144,9 +138,9 @@ void movie_gl_capture::read_frame(uint8_t* pixels) {
   glEnd();
   glReadBuffer(GL_BACK);
   if (pbo_) {
-    pbo_gl.bind(GL_PIXEL_PACK_BUFFER_ARB, pbo_);
+    glExt.glBindBufferARB(GL_PIXEL_PACK_BUFFER_ARB, pbo_);
     glReadPixels(0, 0, movie_w_, movie_h_, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, nullptr);
-    pbo_gl.bind(GL_PIXEL_PACK_BUFFER_ARB, 0);
+    glExt.glBindBufferARB(GL_PIXEL_PACK_BUFFER_ARB, 0);
   } else {
     glReadPixels(0, 0, movie_w_, movie_h_, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, pixels);
   }
@@ -159,8 +153,8 @@ void movie_gl_capture::read_frame(uint8_t* pixels) {
 
 void movie_gl_capture::read_previous(uint8_t* pixels) {
   if (!pbo_) return;
-  pbo_gl.bind(GL_PIXEL_PACK_BUFFER_ARB, pbo_);
-  pbo_gl.get_sub(GL_PIXEL_PACK_BUFFER_ARB, 0,
+  glExt.glBindBufferARB(GL_PIXEL_PACK_BUFFER_ARB, pbo_);
+  glExt.glGetBufferSubDataARB(GL_PIXEL_PACK_BUFFER_ARB, 0,
                  static_cast<GLsizeiptrARB>(movie_w_) * movie_h_ * 4, pixels);
-  pbo_gl.bind(GL_PIXEL_PACK_BUFFER_ARB, 0);
+  glExt.glBindBufferARB(GL_PIXEL_PACK_BUFFER_ARB, 0);
 }

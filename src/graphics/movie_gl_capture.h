@@ -12,7 +12,8 @@
 
 class movie_gl_capture : public movie_capture {
  public:
-  // What the capture does not draw itself: the record light's text and the end of the frame.
+  // What the capture does not draw itself: the record light's text (none when null) and the
+  // end of the frame (the window's swap when null).
   struct hooks {
     void (*draw_text)(int colour, float x, float y, const std::string& text) = nullptr;
     void (*swap_buffers)() = nullptr;
@@ -20,6 +21,9 @@ class movie_gl_capture : public movie_capture {
   // use_pbo: read back through a pixel pack buffer (when the context has pixel buffer objects
   // and no multisampling).
   movie_gl_capture(int use_pbo, const hooks& h);
+  // 1 when the pack buffer is the way to read: the capability record has pixel buffer objects
+  // and the window's pixel format has no multisampling.
+  static int pbo_wanted();
   ~movie_gl_capture() override;
 
   void begin(int movie_w, int movie_h) override;
