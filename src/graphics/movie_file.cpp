@@ -100,7 +100,6 @@ int movie_file::open(int fd, int width, int height, stage* failed) {
   width_ = width;
   height_ = height;
   next_pts_ = 0;
-  frames_ = 0;
   write_error_ = 0;
   auto fail = [&](int err, stage s) {
     *failed = s;
@@ -233,7 +232,6 @@ int movie_file::add_frame(const uint8_t* bgra, int units, stage* failed) {
     }
   }
   next_pts_ += units;
-  ++frames_;
   return 0;
 }
 

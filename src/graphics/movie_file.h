@@ -46,7 +46,6 @@ class movie_file {
   int finish(stage* failed);
 
   bool is_open() const { return fc_ != nullptr; }
-  int64_t frames() const { return frames_; }
 
  private:
   void release();
@@ -65,6 +64,5 @@ class movie_file {
   AVFrame* frame_ = nullptr;
   AVPacket* pkt_ = nullptr;
   int64_t next_pts_ = 0;  // in 1/600 s
-  int64_t frames_ = 0;
   int write_error_ = 0;
 };

@@ -192,9 +192,9 @@ void mov_startrecord() {
     std::string path;
     const int fd = movie_create_take(app_path, &movie_take, &path);
     if (fd < 0) {
-      mov_alert("Could not CreateMovieFile to file: Skyrill movie take-" +
-                    std::to_string(movie_take) + ".mov",
-                app_path, "(CreateMovieFile failed)", fd);
+      const std::string name = "Skyrill movie take-" + std::to_string(movie_take) + ".mov";
+      mov_alert("Could not CreateMovieFile to file: " + name, app_path + name,
+                "(CreateMovieFile failed)", fd);
       abandon_start();
       return;
     }
