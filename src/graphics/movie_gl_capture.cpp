@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 #include "graphics/gl_capabilities.h"
+#include "graphics/text_draw.h"
 #include "platform/window.h"
 #include "runtime/shell_records.h"
 
@@ -100,7 +101,10 @@ void movie_gl_capture::grab_window() {
 }
 
 void movie_gl_capture::draw_text(int colour, float x, float y, const std::string& text) {
-  if (hooks_.draw_text) hooks_.draw_text(colour, x, y, text);
+  if (hooks_.draw_text)
+    hooks_.draw_text(colour, x, y, text);
+  else
+    OGL_string(colour, x, y, text, 9999.0f, font_regular, 0);
 }
 
 void movie_gl_capture::swap_buffers() {

@@ -12,8 +12,8 @@
 
 class movie_gl_capture : public movie_capture {
  public:
-  // What the capture does not draw itself: the record light's text (none when null) and the
-  // end of the frame (the window's swap when null).
+  // What the capture does not draw itself, for tests to replace: the record light's text
+  // (OGL_string when null) and the end of the frame (the window's swap when null).
   struct hooks {
     void (*draw_text)(int colour, float x, float y, const std::string& text) = nullptr;
     void (*swap_buffers)() = nullptr;
