@@ -53,8 +53,10 @@ void (*g_gate)() = nullptr;
 
 // A failure on the compressor thread, reported by the main thread once the record that met it
 // has come back (an alert on the compressor would end it and leave the main thread waiting).
+// The compressor writes no more frames into the movie after a failure.
 std::atomic<int> g_failure_code{0};
 std::atomic<int> g_failure_stage{movie_file::ok};
+int g_failure_reported = 0;  // main thread
 
 // The running time: the simulation time this program keeps never moves.
 int64_t movie_clock() { return xtim_class::microsecs(); }
@@ -65,8 +67,9 @@ void send_frame(frame_record* rec) { UTL_message_queue_write(q_to_thread, rec); 
 
 // Main thread: raises the compressor's failure, once.
 void report_thread_failure() {
-  const int code = g_failure_code.exchange(0);
-  if (code == 0) return;
+  const int code = g_failure_code.load();
+  if (code == 0 || g_failure_reported) return;
+  g_failure_reported = 1;
   if (g_failure_stage.load() == movie_file::stage_frame)
     mov_alert("Could not CompressSequenceFrame.",
               std::string("YOU HAVE TO INSTALL THE LATEST QUICKTIME WITH AUTHORING MODULE FROM ") +
@@ -219,6 +222,8 @@ void mov_startrecord() {
     qtim.returned_buffers = 0;
   }
 
+  g_failure_code = 0;
+  g_failure_reported = 0;
   start_mov_time = movie_clock();
   prev_frame_time = start_mov_time;
 
@@ -311,8 +316,9 @@ void mov_stoprecord() {
     qtim.mode = 0;
     return;
   }
+  // After a failed frame the file cannot be finished; it is closed as it stands.
   movie_file::stage failed = movie_file::ok;
-  const int err = g_movie->finish(&failed);
+  const int err = g_failure_code.load() == 0 ? g_movie->finish(&failed) : 0;
   delete g_movie;
   g_movie = nullptr;
   qtim.mode = 0;

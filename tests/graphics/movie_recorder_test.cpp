@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <chrono>
+#include <csignal>
 #include <condition_variable>
 #include <future>
 #include <mutex>
@@ -305,6 +308,39 @@ TEST_F(MovieRecorder, RefusedStartsLeaveNothingBehind) {
   capture_frame();
   qtim.stop_thread();
   EXPECT_EQ(probe_movie(qtim_movie_path()).height, 240);
+}
+
+// A file that stops growing (here the process's file-size limit) fails a frame on the
+// compressor: the main thread raises the fatal alert once, the compressor goes on returning
+// records, and the stop still returns.
+TEST_F(MovieRecorder, FailedWriteIsReportedOnTheMainThreadAndTheStopReturns) {
+  struct rlimit old_limit;
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old_limit), 0);
+  struct rlimit limit = old_limit;
+  limit.rlim_cur = 20000;  // below the first write of the file's buffer
+  void (*old_handler)(int) = signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+  qtim.mov_toggle(1);
+  ASSERT_EQ(qtim.mode, 1);
+  for (int k = 0; k < 40 && shell_double::alerts().empty(); ++k) {
+    advance(0.05);
+    capture_frame();
+  }
+  for (int k = 0; k < 5; ++k) {  // later frames raise nothing more
+    advance(0.05);
+    capture_frame();
+  }
+  returns([] { qtim.stop_thread(); });
+  setrlimit(RLIMIT_FSIZE, &old_limit);
+  signal(SIGXFSZ, old_handler);
+
+  EXPECT_EQ(qtim.mode, 0);
+  const auto alerts = shell_double::alerts();
+  ASSERT_EQ(alerts.size(), 1u);
+  EXPECT_EQ(alerts[0].lines[0], "Could not AddMediaSample.");
+  EXPECT_EQ(alerts[0].lines[3], "-" + std::to_string(EFBIG));
+  EXPECT_EQ(alerts[0].type, 2);
+  EXPECT_TRUE(alerts[0].on_main_thread);
 }
 
 }  // namespace
