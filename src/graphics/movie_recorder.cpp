@@ -15,8 +15,6 @@
 #include "runtime/thread_layer.h"
 #include "runtime/threads.h"
 
-qtim_class qtim;
-
 namespace {
 
 // One frame on its way between the main thread and the compressor.
@@ -103,6 +101,9 @@ void free_records() {
 
 }  // namespace
 
+// After the unit's globals, so that it is destroyed before them.
+qtim_class qtim;
+
 qtim_class::qtim_class()
     : available(movie_encoder_available()),
       mode(0),
@@ -111,11 +112,8 @@ qtim_class::qtim_class()
       frame_rate(20.0f),
       returned_buffers(0) {}
 
-qtim_class::~qtim_class() {
-  // The compressor is ended by stop_thread at shut-down; a thread still running at exit keeps
-  // its records.
-  if (!qt_thread_made) free_records();
-}
+// The frame records are freed by stop_thread, which shut-down calls; nothing is left for exit.
+qtim_class::~qtim_class() = default;
 
 void qtim_set_capture(movie_capture* capture) { g_capture = capture; }
 void qtim_set_compress_gate(void (*gate)()) { g_gate = gate; }
