@@ -24,15 +24,16 @@ OGL_texture_binder binder = TEX_bind_ref;
 // or depth writes.
 void untextured_state() { OGL_setstate(1, 0, 3, 5, 9, 11); }
 
-// Opaque colours go without alpha, as the colour rule asks.
+// An alpha above 0.99 is drawn fully opaque. The alpha 1 is passed explicitly: Mesa's
+// three-component call can keep an earlier alpha (seen after the capability queries), which
+// would draw an opaque frame translucent.
 void set_colour(float r, float g, float b, float a) {
   if (ren.monochrome) {
     const float s = r + g + b;
     g = s < 0.01f ? 0.01f : std::min(1.0f, s);
     r = b = 0.0f;
   }
-  if (a > 0.99f) glColor3f(r, g, b);
-  else glColor4f(r, g, b, a);
+  glColor4f(r, g, b, a > 0.99f ? 1.0f : a);
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 #include "support/display_fixture.h"
 
 #include <GL/gl.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <png.h>
 #include <poll.h>
@@ -201,6 +204,42 @@ gl_picture read_back_buffer(int x, int y, int width, int height) {
   glReadBuffer(GL_BACK);
   glReadPixels(x, y, width, height, GL_RGBA, GL_UNSIGNED_BYTE, p.rgba.data());
   glPixelStorei(GL_PACK_ALIGNMENT, old_alignment);
+  return p;
+}
+
+gl_picture read_screen(int x, int y, int width, int height) {
+  gl_picture p;
+  // Xlib is loaded at run time: SDL loads it the same way, and the tests link no X library.
+  void* lib = dlopen("libX11.so.6", RTLD_NOW | RTLD_LOCAL);
+  if (!lib) return p;
+  auto open_display = reinterpret_cast<Display* (*)(const char*)>(dlsym(lib, "XOpenDisplay"));
+  auto close_display = reinterpret_cast<int (*)(Display*)>(dlsym(lib, "XCloseDisplay"));
+  auto get_image = reinterpret_cast<XImage* (*)(Display*, Drawable, int, int, unsigned, unsigned, unsigned long, int)>(
+      dlsym(lib, "XGetImage"));
+  auto sync = reinterpret_cast<int (*)(Display*, Bool)>(dlsym(lib, "XSync"));
+  Display* d = open_display && close_display && get_image && sync ? open_display(nullptr) : nullptr;
+  if (d) {
+    sync(d, False);
+    const int screen_h = DisplayHeight(d, DefaultScreen(d));
+    XImage* img = get_image(d, RootWindow(d, DefaultScreen(d)), x, screen_h - y - height, width, height, AllPlanes,
+                            ZPixmap);
+    if (img) {
+      p.width = width;
+      p.height = height;
+      p.rgba.assign(static_cast<size_t>(width) * height * 4, 255);
+      for (int row = 0; row < height; ++row)
+        for (int col = 0; col < width; ++col) {
+          const unsigned long v = XGetPixel(img, col, height - 1 - row);
+          uint8_t* q = &p.rgba[(static_cast<size_t>(row) * width + col) * 4];
+          q[0] = static_cast<uint8_t>((v & img->red_mask) >> 16);
+          q[1] = static_cast<uint8_t>((v & img->green_mask) >> 8);
+          q[2] = static_cast<uint8_t>(v & img->blue_mask);
+        }
+      XDestroyImage(img);
+    }
+    close_display(d);
+  }
+  dlclose(lib);
   return p;
 }
 

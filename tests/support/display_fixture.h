@@ -46,6 +46,10 @@ struct gl_picture {
 // Reads the box from the back buffer (the whole drawable when width or height is 0).
 gl_picture read_back_buffer(int x = 0, int y = 0, int width = 0, int height = 0);
 
+// Reads the box from what the X server shows (its root window, y counted up from the bottom of
+// the screen): what a user would see after a swap.
+gl_picture read_screen(int x, int y, int width, int height);
+
 // Writes the picture as an 8-bit RGBA PNG, top row first as picture viewers expect.
 bool write_png(const std::string& path, const gl_picture& picture);
 // Reads the back buffer and writes it to <build>/screenshots/<name>.png; returns the path
