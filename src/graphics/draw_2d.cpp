@@ -18,7 +18,7 @@ float oglp = 1.0f;
 
 namespace {
 
-OGL_texture_binder binder = TEX_bind_ref;
+quad_texture_binder binder = TEX_bind_ref;
 
 // Untextured drawing: fog off, no texture units, lighting off, alpha blending, no depth test
 // or depth writes.
@@ -38,9 +38,9 @@ void set_colour(float r, float g, float b, float a) {
 
 }  // namespace
 
-void OGL_set_texture_binder(OGL_texture_binder b) { binder = b ? b : TEX_bind_ref; }
+void set_quad_texture_binder(quad_texture_binder b) { binder = b ? b : TEX_bind_ref; }
 
-void OGL_palette_colour(int colour, float alpha) {
+void set_palette_colour(int colour, float alpha) {
   // A number outside the palette would read past it; the nearest entry stands in.
   colour = std::clamp(colour, 0, colr_class::entry_count - 1);
   float r = colr.rgb[colour][0], g = colr.rgb[colour][1], b = colr.rgb[colour][2];
@@ -149,7 +149,7 @@ void OGL_poly_offset(int n) {
 
 void OGL_line(int colour, float alpha, float x1, float y1, float x2, float y2) {
   untextured_state();
-  OGL_palette_colour(colour, alpha);
+  set_palette_colour(colour, alpha);
   // Half a pixel puts the line on pixel centres, so a one-pixel line lights one row.
   const float ox = mnw.origin_x + 0.5f, oy = mnw.origin_y + 0.5f;
   glBegin(GL_LINES);
@@ -160,7 +160,7 @@ void OGL_line(int colour, float alpha, float x1, float y1, float x2, float y2) {
 
 void OGL_fillrect(int colour, float alpha, float x, float y, float width, float height) {
   untextured_state();
-  OGL_palette_colour(colour, alpha);
+  set_palette_colour(colour, alpha);
   x += mnw.origin_x;
   y += mnw.origin_y;
   glBegin(GL_QUADS);
@@ -173,7 +173,7 @@ void OGL_fillrect(int colour, float alpha, float x, float y, float width, float 
 
 void OGL_framerect(int colour, float alpha, float x, float y, float width, float height) {
   untextured_state();
-  OGL_palette_colour(colour, alpha);
+  set_palette_colour(colour, alpha);
   x += mnw.origin_x + 0.5f;
   y += mnw.origin_y + 0.5f;
   glBegin(GL_LINE_LOOP);
@@ -186,7 +186,7 @@ void OGL_framerect(int colour, float alpha, float x, float y, float width, float
 
 void OGL_grayrect(float x1, float y1, float x2, float y2, float alpha) {
   untextured_state();
-  OGL_palette_colour(12, alpha);
+  set_palette_colour(12, alpha);
   x1 += mnw.origin_x;
   x2 += mnw.origin_x;
   y1 += mnw.origin_y;
@@ -208,7 +208,7 @@ void OGL_fillcircle(int colour, float x, float y, float radius) {
 
 void OGL_framecircle(int colour, float x, float y, float radius) {
   OGL_setstate(1, 0, 3, 4, 9, 11);
-  OGL_palette_colour(colour, 1.0f);
+  set_palette_colour(colour, 1.0f);
   const float cx = x + mnw.origin_x + 0.5f, cy = y + mnw.origin_y + 0.5f;
   glBegin(GL_LINE_STRIP);
   for (int d = 0; d <= 360; d += 5) glVertex2f(cx + radius * lookup_sin[d], cy + radius * lookup_cos[d]);
@@ -240,7 +240,7 @@ void OGL_2dquad(int ref, int colour, float alpha, float x1, float y1, float s1, 
   OGL_setstate(1, units, 3, alpha_mode, 9, 11);
   // 420 holds coverage in its alpha that is drawn as an opaque grey picture.
   if (ref > 0) binder(ref, 0, ref == 420 ? 17 : 0);
-  OGL_palette_colour(colour, alpha);
+  set_palette_colour(colour, alpha);
   const float ox = mnw.origin_x, oy = mnw.origin_y;
   glBegin(GL_QUADS);
   glTexCoord2f(s1, t1);
@@ -258,7 +258,7 @@ void OGL_2dquad_d(int ref, int colour, float alpha, float x, float y, float s, f
                   float s_extent, float t_extent, int alpha_mode) {
   OGL_setstate(1, 1, 3, alpha_mode, 9, 11);
   if (ref > 0) binder(ref, 0, 0);
-  OGL_palette_colour(colour, alpha);
+  set_palette_colour(colour, alpha);
   x += mnw.origin_x;
   y += mnw.origin_y;
   glBegin(GL_QUADS);

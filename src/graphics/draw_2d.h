@@ -1,7 +1,7 @@
 // The 2-D screen: the layout and viewport derived from the window size, scissoring, blend modes,
 // and the immediate-mode primitives every widget and page is drawn with, plus the end-of-frame
 // swap. Coordinates are screen units with y up; every primitive adds the current screen's
-// origin (mnw) once. Colours are palette numbers (colr) under one rule, OGL_palette_colour.
+// origin (mnw) once. Colours are palette numbers (colr) under one rule, set_palette_colour.
 // Main thread only, with the GL context current.
 #pragma once
 
@@ -28,7 +28,7 @@ void OGL_poly_offset(int n);
 // The colour rule: entry `colour` of the palette, tinted by entry 105 for numbers up to 45,
 // alpha times the global alpha of ren, green-only in monochrome, set without alpha when the
 // alpha is above 0.99.
-void OGL_palette_colour(int colour, float alpha);
+void set_palette_colour(int colour, float alpha);
 
 // Primitives
 void OGL_line(int colour, float alpha, float x1, float y1, float x2, float y2);
@@ -56,8 +56,8 @@ void OGL_sbuff();
 
 // How the textured quads bind a texture reference. The texture manager installs its own
 // (which knows missing and fallback textures); until then the reference is bound as it is.
-using OGL_texture_binder = void (*)(int ref, int unit, int mode);
-void OGL_set_texture_binder(OGL_texture_binder binder);
+using quad_texture_binder = void (*)(int ref, int unit, int mode);
+void set_quad_texture_binder(quad_texture_binder binder);
 
 // The 2-D unit's one float setting, 1.0 at start; nothing here reads or changes it.
 extern float oglp;

@@ -174,7 +174,7 @@ void TEX_set_blend_level(int unit, float level) {
   if (unit > 0) calls.active_texture(GL_TEXTURE0);
 }
 
-void OGL_reset_state_cache() { state = state_cache(); }
+void reset_gl_state_cache() { state = state_cache(); }
 
 void OGL_setstate(int fog, int units, int lighting, int alpha, int depth, int depth_write) {
   if (!state.made) {
@@ -279,8 +279,8 @@ void OGL_bind_vbo_ind(const GLuint& id) {
   bound_elements = id;
 }
 
-float OGL_vbo_bind_count() { return vbo_binds().value; }
-float OGL_vbo_ind_bind_count() { return vbo_ind_binds().value; }
+float vbo_bind_count() { return vbo_binds().value; }
+float vbo_ind_bind_count() { return vbo_ind_binds().value; }
 
 void check_dxy(int value, std::string name) {
   if (value >= 1 && value <= 2048) return;

@@ -37,8 +37,8 @@ extern int num_units;
 // and "num_xdl_bind_ind" count the binds that reached GL.
 void OGL_bind_vbo(const GLuint& id);
 void OGL_bind_vbo_ind(const GLuint& id);
-float OGL_vbo_bind_count();
-float OGL_vbo_ind_bind_count();
+float vbo_bind_count();
+float vbo_ind_bind_count();
 
 // A texture side outside 1 to 2048 is a fatal alert naming the texture.
 void check_dxy(int value, std::string name);
@@ -59,4 +59,4 @@ struct gl_state_calls {
 gl_state_calls& gl_state_dispatch();
 const gl_state_calls& gl_state_default_calls();
 // Forgets what OGL_setstate cached, so its next call reads GL again (a new context).
-void OGL_reset_state_cache();
+void reset_gl_state_cache();

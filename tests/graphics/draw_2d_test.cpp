@@ -24,7 +24,7 @@ namespace {
 
 // A new context starts from GL's defaults, so the caches start again too.
 void reset_screen(int w, int h) {
-  OGL_reset_state_cache();
+  reset_gl_state_cache();
   TEX_reset_bind();
   mnw.draw_w = w;
   mnw.draw_h = h;
@@ -140,7 +140,7 @@ TEST_F(Draw2d, ColourRule) {
     glColor4f(0.3f, 0.3f, 0.3f, 0.3f);  // opaque calls must reset the alpha too
     ren.global_alpha = r.global_alpha;
     ren.monochrome = r.mono;
-    OGL_palette_colour(r.colour, r.alpha);
+    set_palette_colour(r.colour, r.alpha);
     std::vector<float> c = current();
     for (int i = 0; i < 4; ++i) EXPECT_NEAR(c[i], r.want[i], 1e-6) << r.what << " component " << i;
   }

@@ -308,7 +308,7 @@ TEST_F(GlState, SwitchesChangeOnlyWhatDiffers) {
 }
 
 TEST_F(GlState, FirstCallStartsFromGlsOwnState) {
-  OGL_reset_state_cache();
+  reset_gl_state_cache();
   gl_state_default_calls().enable(GL_BLEND);
   gl_state_default_calls().disable(GL_TEXTURE_2D);
   gl_state_default_calls().disable(GL_FOG);
@@ -322,17 +322,17 @@ TEST_F(GlState, FirstCallStartsFromGlsOwnState) {
 }
 
 TEST_F(GlState, BufferBindsAreCounted) {
-  const float before = OGL_vbo_bind_count();
+  const float before = vbo_bind_count();
   GLuint a = 3, b = 4;
   OGL_bind_vbo(a);
   OGL_bind_vbo(a);
   OGL_bind_vbo(b);
-  EXPECT_EQ(OGL_vbo_bind_count() - before, 2.0f);
+  EXPECT_EQ(vbo_bind_count() - before, 2.0f);
   EXPECT_EQ(count_prefix("bind buffer"), 2);
-  const float ind_before = OGL_vbo_ind_bind_count();
+  const float ind_before = vbo_ind_bind_count();
   OGL_bind_vbo_ind(a);
   OGL_bind_vbo_ind(a);
-  EXPECT_EQ(OGL_vbo_ind_bind_count() - ind_before, 1.0f);
+  EXPECT_EQ(vbo_ind_bind_count() - ind_before, 1.0f);
   GLuint none = 0;
   OGL_bind_vbo(none);
   OGL_bind_vbo_ind(none);
