@@ -17,7 +17,7 @@
 #include "graphics/gl_state.h"
 #include "platform/window.h"
 #include "runtime/shell_records.h"
-#include "support/display_fixture.h"
+#include "support/graphics_fixture.h"
 #include "support/shell_double.h"
 
 namespace {
@@ -42,16 +42,10 @@ void reset_screen(int w, int h) {
   OGL_nrml_colors();
 }
 
-class Draw2d : public gl_display_test {
+class Draw2d : public gl_graphics_test {
  protected:
-  static void SetUpTestSuite() {
-    gl_display_test::SetUpTestSuite();
-    shell_double::reopen_log();
-    ASSERT_EQ(OGL_extensions::init_entry_points(), 0);
-    glExt.init_extensions();
-  }
   void SetUp() override {
-    gl_display_test::SetUp();
+    gl_graphics_test::SetUp();
     reset_screen(1024, 768);
   }
 };

@@ -13,7 +13,7 @@
 
 #include "graphics/gl_capabilities.h"
 #include "platform/window.h"
-#include "support/display_fixture.h"
+#include "support/graphics_fixture.h"
 #include "support/shell_double.h"
 
 namespace {
@@ -80,18 +80,12 @@ std::string joined() {
   return s;
 }
 
-class GlState : public gl_display_test {
+class GlState : public gl_graphics_test {
  protected:
-  static void SetUpTestSuite() {
-    gl_display_test::SetUpTestSuite();
-    shell_double::reopen_log();
-    ASSERT_EQ(OGL_extensions::init_entry_points(), 0);
-    glExt.init_extensions();
+  void SetUp() override {
+    gl_graphics_test::SetUp();
     ASSERT_EQ(glExt.combine_avail, 1);
     ASSERT_GE(ren.tex_units, 4);
-  }
-  void SetUp() override {
-    gl_display_test::SetUp();
     gl_state_calls& c = gl_state_dispatch();
     c.bind_texture = rec_bind;
     c.tex_env_i = rec_env_i;
