@@ -270,6 +270,54 @@ bool write_png(const std::string& path, const gl_picture& picture) {
   return std::fclose(f) == 0;
 }
 
+bool read_png(const std::string& path, gl_picture* picture) {
+  png_image image;
+  std::memset(&image, 0, sizeof image);
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
+  image.format = PNG_FORMAT_RGBA;
+  std::vector<uint8_t> top_first(PNG_IMAGE_SIZE(image));
+  if (!png_image_finish_read(&image, nullptr, top_first.data(), 0, nullptr)) {
+    png_image_free(&image);
+    return false;
+  }
+  picture->width = static_cast<int>(image.width);
+  picture->height = static_cast<int>(image.height);
+  picture->rgba.resize(top_first.size());
+  const size_t row = static_cast<size_t>(picture->width) * 4;
+  for (int r = 0; r < picture->height; ++r)
+    std::memcpy(&picture->rgba[r * row], &top_first[(picture->height - 1 - r) * row], row);
+  return true;
+}
+
+::testing::AssertionResult matches_golden(const gl_picture& picture, const std::string& golden_path, int tolerance,
+                                          int allowed) {
+  gl_picture golden;
+  const char* update = std::getenv("SKY_UPDATE_GOLDEN");
+  if ((update && std::strcmp(update, "1") == 0) || !read_png(golden_path, &golden)) {
+    if (!write_png(golden_path, picture)) return ::testing::AssertionFailure() << "cannot write " << golden_path;
+    return ::testing::AssertionFailure() << "wrote the golden " << golden_path << "; look at it, then commit it";
+  }
+  if (golden.width != picture.width || golden.height != picture.height)
+    return ::testing::AssertionFailure() << "size " << picture.width << "x" << picture.height << ", golden "
+                                         << golden.width << "x" << golden.height;
+  int bad = 0, first_x = -1, first_y = -1;
+  for (int y = 0; y < picture.height; ++y)
+    for (int x = 0; x < picture.width; ++x) {
+      const uint8_t* a = picture.at(x, y);
+      const uint8_t* b = golden.at(x, y);
+      for (int c = 0; c < 3; ++c)
+        if (std::abs(a[c] - b[c]) > tolerance) {
+          if (bad++ == 0) first_x = x, first_y = y;
+          break;
+        }
+    }
+  if (bad > allowed)
+    return ::testing::AssertionFailure() << bad << " pixels differ from " << golden_path << " (first at " << first_x
+                                         << ", " << first_y << ")";
+  return ::testing::AssertionSuccess();
+}
+
 std::string save_screenshot(const std::string& name) {
   const std::string folder = std::string(SKY_BINARY_DIR) + "/screenshots";
   mkdir(folder.c_str(), 0755);
