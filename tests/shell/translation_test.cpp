@@ -404,6 +404,10 @@ std::set<std::string> file_keys(const std::string& path) {
 TEST(ShippedTranslations, LoadCleanlyAndCoverEveryTranslatedText) {
   const source_texts texts = program_texts();
   ASSERT_GT(texts.translated.size(), 10u) << "the source scan found the translation calls";
+  // A backslash before "n" or "r" would read back from a translation file as a line break.
+  for (const std::string& english : texts.translated)
+    EXPECT_TRUE(english.find("\\n") == std::string::npos && english.find("\\r") == std::string::npos)
+        << english;
   std::set<std::string> keys[2];
   const char* names[] = {"French.txt", "German.txt"};
   const int languages[] = {lang_french, lang_german};
