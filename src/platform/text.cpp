@@ -1,6 +1,7 @@
 #include "platform/text.h"
 
 #include <SDL2/SDL.h>
+#include <fcntl.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -52,7 +53,12 @@ long x_shifted(SDL_Scancode scancode) {
   if (!driver || std::strcmp(driver, "x11") != 0) return -1;
   const int code = input_code(scancode);
   if (!code) return -1;
-  static Display* display = XOpenDisplay(nullptr);
+  static Display* display = [] {
+    Display* d = XOpenDisplay(nullptr);
+    // Like every descriptor of the program, the connection stays out of started programs.
+    if (d) fcntl(ConnectionNumber(d), F_SETFD, FD_CLOEXEC);
+    return d;
+  }();
   if (!display) return -1;
   XkbStateRec state;
   if (XkbGetState(display, XkbUseCoreKbd, &state) != Success) return -1;
