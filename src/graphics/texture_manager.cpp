@@ -13,9 +13,10 @@
 #include "runtime/shell_records.h"
 #include "runtime/shell_services.h"
 
-tman_class tman;
+// The map first: the manager's constructor empties it.
 std::unordered_map<std::string, int> tex_hash;
 tex_load_vars async_vars;
+tman_class tman;
 
 namespace {
 
