@@ -373,3 +373,38 @@ TEST_F(TextureManager, ProgressLineAfterAPause) {
     }
   }
 }
+
+// Drawn on the screen with t = 0 at the bottom, a picture stands the right way up: its red top
+// half at the top of the quad, its blue bottom half below.
+TEST_F(TextureManager, DrawnPictureStandsUpright) {
+  rgba_picture p = test_picture(64, 32, 1);
+  for (int y = 0; y < 32; ++y)
+    for (int x = 0; x < 64; ++x) {
+      unsigned char* px = p.at(x, y);
+      px[0] = y < 16 ? 255 : 0;
+      px[1] = x < 8 ? 255 : 0;  // a green stripe on the left
+      px[2] = y < 16 ? 0 : 255;
+    }
+  ASSERT_EQ(tm->load_texture(0, 396, 0x501, 100, make("upright.png", p)), 396);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrtho(0, 1024, 0, 768, -1, 1);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glEnable(GL_TEXTURE_2D);
+  tm->bind_ref(396, 0, 0);
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+  glBegin(GL_QUADS);
+  glTexCoord2f(0, 0), glVertex2f(100, 100);
+  glTexCoord2f(1, 0), glVertex2f(612, 100);
+  glTexCoord2f(1, 1), glVertex2f(612, 356);
+  glTexCoord2f(0, 1), glVertex2f(100, 356);
+  glEnd();
+  glDisable(GL_TEXTURE_2D);
+  const gl_picture shot = read_back_buffer();
+  save_screenshot("texture_upright");
+  EXPECT_EQ(shot.rgb(400, 340), 0xFF0000u);
+  EXPECT_EQ(shot.rgb(400, 120), 0x0000FFu);
+  EXPECT_EQ(shot.rgb(110, 340), 0xFFFF00u);
+  EXPECT_EQ(shot.rgb(110, 120), 0x00FFFFu);
+}
