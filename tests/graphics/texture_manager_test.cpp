@@ -408,3 +408,22 @@ TEST_F(TextureManager, DrawnPictureStandsUpright) {
   EXPECT_EQ(shot.rgb(110, 340), 0xFFFF00u);
   EXPECT_EQ(shot.rgb(110, 120), 0x00FFFFu);
 }
+
+// The same cycle through the program's own binds (the binding cache, once it is linked in): the
+// unload must leave no cached binding of the deleted name behind, or the reload's bind is
+// skipped and its texels go to texture 0.
+TEST_F(TextureManager, ReloadAfterUnloadThroughTheProgramsBinds) {
+  tman_hook_table() = saved;
+  tm->reset_bind();
+  ASSERT_EQ(tm->load_texture(0, 396, 0x501, 100, png), 396);
+  tm->bind_ref(396, 0, 0);
+  tm->unload_texture(396);
+  const rgba_picture second = test_picture(8, 4, 11);
+  ASSERT_EQ(tm->load_texture(0, 396, 0x501, 100, make("third.png", second)), 396);
+  EXPECT_TRUE(glIsTexture(396));
+  int w = 0, h = 0;
+  const std::vector<unsigned char> t = texels(396, &w, &h);
+  ASSERT_EQ(w, 8);
+  EXPECT_EQ(0, std::memcmp(&t[0], second.at(0, 3), 3));
+  tm->reset_bind();
+}
