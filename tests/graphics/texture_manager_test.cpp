@@ -427,3 +427,38 @@ TEST_F(TextureManager, ReloadAfterUnloadThroughTheProgramsBinds) {
   EXPECT_EQ(0, std::memcmp(&t[0], second.at(0, 3), 3));
   tm->reset_bind();
 }
+
+// Deferred scenery loads (nothing in this program puts a record into state 101, so the state is
+// set by hand): the records are taken in table order, decoded by the work step and uploaded by
+// the finalize step; load_all_scenery_texes loads the rest with a progress line per 40.
+TEST_F(TextureManager, DeferredSceneryLoads) {
+  const std::string a = make("a.png", test_picture(8, 4, 21)), b = make("b.png", test_picture(8, 4, 22));
+  tm->ref_dat.resize(1200);
+  for (int ref : {1150, 1160}) {
+    tm->ref_dat[ref].state = tex_state_deferred;
+    tm->ref_dat[ref].format = GL_RGBA;
+    tm->ref_dat[ref].flags = 0x501;
+    tm->ref_dat[ref].fail_mode = 0;
+    tm->ref_dat[ref].file_name = ref == 1150 ? a : b;
+  }
+  EXPECT_EQ(tm->num_remaining_async_texes(), 2);
+  struct finisher : tman_force_finish_obj {
+    void finish_load() override {}
+  } finish;
+  ASSERT_EQ(tm->load_scenery_async_register(&finish), 1);
+  EXPECT_EQ(tm->async_params->ref, 1150);
+  EXPECT_EQ(tm->load_scenery_async_work(), 2);
+  EXPECT_EQ(tm->load_scenery_async_finalize(), 1150);
+  EXPECT_EQ(tm->ref_dat[1150].state, tex_state_loaded);
+  EXPECT_TRUE(glIsTexture(1150));
+  EXPECT_EQ(tm->load_scenery_async_finalize(), 0);  // nothing registered any more
+  EXPECT_EQ(tm->num_remaining_async_texes(), 1);
+
+  log.progress.clear();
+  tm->load_all_scenery_texes();
+  EXPECT_EQ(tm->ref_dat[1160].state, tex_state_loaded);
+  ASSERT_EQ(log.progress.size(), 1u);
+  EXPECT_EQ(log.progress[0], "Loading scenery texture b.png.");
+  EXPECT_EQ(tm->num_remaining_async_texes(), 0);
+  EXPECT_EQ(tm->load_scenery_async_register(&finish), 0);
+}
