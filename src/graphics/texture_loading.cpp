@@ -21,10 +21,7 @@
 #include "runtime/shell_services.h"
 
 // The binding cache's size check; until it is part of the build, the same test here.
-#if __has_include("graphics/gl_state.h")
 #include "graphics/gl_state.h"
-#define SKY_TMAN_CHECK_DXY 1
-#endif
 
 namespace {
 
@@ -34,13 +31,6 @@ std::string value_text(double v) {
   char text[64];
   std::snprintf(text, sizeof text, "%1.0f", v);
   return text;
-}
-
-// Until the binding cache's size check is linked in, the same range test and alert.
-[[maybe_unused]] void default_check_size(int value, std::string name) {
-  if (value >= 1 && value <= TEX_max_side) return;
-  __MACIBM_alert(0, "Trying to create a texture either less than 1 or greater than 2048!", name, "value:",
-                 value_text(value), t_exit, kAlertFile, __LINE__);
 }
 
 bool size_ok(int v) { return v >= 1 && v <= TEX_max_side; }
@@ -94,11 +84,7 @@ bool declared_size(const xmap_class& file, bool png, int64_t& w, int64_t& h) {
 }  // namespace
 
 unsigned char* scratch_array_temp = nullptr;
-#ifdef SKY_TMAN_CHECK_DXY
 void (*tex_check_size)(int value, std::string name) = check_dxy;
-#else
-void (*tex_check_size)(int value, std::string name) = default_check_size;
-#endif
 
 std::string TEX_replace_ext(const std::string& name, const char* ext) {
   if (name.size() > 4 && name[name.size() - 4] == '.') return name.substr(0, name.size() - 4) + ext;

@@ -14,10 +14,7 @@
 #include "runtime/shell_services.h"
 
 // The binding cache's unit; until it is part of the build the manager binds plainly on unit 0.
-#if __has_include("graphics/gl_state.h")
 #include "graphics/gl_state.h"
-#define SKY_TMAN_BIND_CACHE 1
-#endif
 
 // The map first: the manager's constructor empties it.
 std::unordered_map<std::string, int> tex_hash;
@@ -38,10 +35,7 @@ void fatal(const std::string& l1, const std::string& l2, const std::string& l3, 
   __MACIBM_alert(0, l1, l2, l3, l4, t_exit, kAlertFile, line);
 }
 
-void plain_bind(int tex, int, int) { glBindTexture(GL_TEXTURE_2D, GLuint(tex)); }
-void no_reset() {}
 double clock_seconds() { return double(xtim_class::microsecs()) / 1e6; }
-void no_blend_level(int, float) {}
 
 bool scratch_name(const std::string& name) { return name.compare(0, 13, "scratch_array") == 0; }
 
@@ -61,12 +55,7 @@ bool is_compressed(int f) { return TEX_is_dxt(unsigned(f)); }
 }  // namespace
 
 tman_hooks& tman_hook_table() {
-#ifdef SKY_TMAN_BIND_CACHE
   static tman_hooks hooks{TEX_bind_ref, TEX_reset_bind, nullptr, clock_seconds, TEX_set_blend_level};
-  (void)plain_bind, (void)no_reset, (void)no_blend_level;
-#else
-  static tman_hooks hooks{plain_bind, no_reset, nullptr, clock_seconds, no_blend_level};
-#endif
   return hooks;
 }
 
@@ -454,7 +443,6 @@ int tman_class::load_texture_ogl(tex_load_vars* v, int decode_result) {
   tex_check_size(v->tex_w, v->name);
   tex_check_size(v->tex_h, v->name);
 
-#ifdef SKY_TMAN_BIND_CACHE
   // Bind on unit 0 alone: the state cache's unit count is 1 for the bind, GL_TEXTURE_2D on for
   // it when no unit was, and both go back afterwards.
   const int saved_units = num_units;
@@ -463,9 +451,6 @@ int tman_class::load_texture_ogl(tex_load_vars* v, int decode_result) {
   tman_hook_table().bind(ref, 0, 0);
   num_units = saved_units;
   if (saved_units == 0) glDisable(GL_TEXTURE_2D);
-#else
-  tman_hook_table().bind(ref, 0, 0);
-#endif
 
   GLint old_alignment = 4, old_row_length = 0;
   glGetIntegerv(GL_UNPACK_ALIGNMENT, &old_alignment);
