@@ -5,11 +5,13 @@
 #include <algorithm>
 #include <cstring>
 
+#include "graphics/draw_2d.h"
 #include "graphics/gl_capabilities.h"
+#include "graphics/gl_state.h"
 #include "graphics/image_desc.h"
 #include "graphics/image_files.h"
 #include "graphics/maker_contacts.h"
-#include "graphics/scratch_texture.h"
+#include "graphics/texture_manager.h"
 #include "runtime/memory/pooled_allocator.h"
 #include "runtime/shell_records.h"
 #include "runtime/shell_services.h"
@@ -91,19 +93,20 @@ void OGL_make_back_tex() {
       back_tile_copy(picture, back_dx, back_dy, r, c, scratch_array);
       scratch_dx = tile;
       scratch_dy = tile;
-      load_scratch_texture(4, 429 + 4 * r + c, 0x412, 100, "scratch_array-t_tex_back (tile)");
+      tman.load_texture(4, 429 + 4 * r + c, 0x412, 100, "scratch_array-t_tex_back (tile)");
     }
   nedfree(picture);
 }
 
 void OGL_plot_back_tex() {
   const back_layout l = back_tex_layout(mnw.topwi, mnw.draw_w, mnw.draw_h, mnw.side_margin, back_dx, back_dy);
-  if (l.fill_first) fill_window(34);
+  if (l.fill_first) OGL_plot_back_col();
   // Opaque pictures take the alpha test; a faded interface blends them.
-  set_picture_state(0, ren.global_alpha > 0.99f);
+  OGL_setstate(1, 1, 3, ren.global_alpha > 0.99f ? 6 : 5, 9, 11);
+  set_palette_colour(0, 1.0f);
   for (int i = 0; i < l.count; ++i) {
     const back_quad& q = l.quads[i];
-    bind_scratch_texture(q.ref);
+    tman.bind_ref(q.ref, 0, 0);
     glBegin(GL_QUADS);
     glTexCoord2f(0, 0);
     glVertex2f(q.x0, q.y0);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "graphics/background.h"
+#include "graphics/draw_2d.h"
 #include "graphics/image_desc.h"
 #include "graphics/image_files.h"
 #include "graphics/image_png.h"
@@ -67,7 +68,7 @@ class ScreenPictureTest : public gl_display_test {
     glOrtho(0, w, 0, h, -1, 1);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    OGL_nrml_colors();
   }
   void build_background(int dx, int dy) {
     write_picture(tree_.path(), dx, dy);

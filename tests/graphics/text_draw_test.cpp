@@ -14,8 +14,12 @@
 #include <string>
 #include <vector>
 
+#include "graphics/draw_2d.h"
 #include "graphics/font.h"
+#include "graphics/image_desc.h"
+#include "runtime/memory/pooled_allocator.h"
 #include "graphics/text_layout.h"
+#include "graphics/texture_manager.h"
 #include "platform/folders.h"
 #include "runtime/shell_records.h"
 #include "support/display_fixture.h"
@@ -109,6 +113,11 @@ int differing_pixels(const gl_picture& a, const gl_picture& b) {
 
 class TextDrawTest : public gl_display_test {
  protected:
+  static void SetUpTestSuite() {
+    gl_display_test::SetUpTestSuite();
+    // The glyph images pass through the scratch image that start-up provides.
+    if (!scratch_array) scratch_array = static_cast<unsigned char*>(nedmemalign(16, TEX_scratch_bytes));
+  }
   void SetUp() override {
     gl_display_test::SetUp();
     platform_set_executable_path(std::string(SKY_RESOURCES_DIR) + "/../skyrill-installer");
@@ -119,7 +128,7 @@ class TextDrawTest : public gl_display_test {
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     // Ordinary alpha blending, as start-up sets it.
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    OGL_nrml_colors();
     mnw.origin_x = 0;
     mnw.origin_y = 0;
     if (!real_upload) real_upload = font_hooks().upload;
@@ -209,8 +218,13 @@ TEST_F(TextDrawTest, PaletteColourAndCoverage) {
 }
 
 TEST_F(TextDrawTest, SpacesFirstDrawNothingAndEndNothing) {
+  // The bold glyph texture as before the first text: never loaded. Binding it now would be
+  // the manager's fatal "missing" alert.
   OGL_font_reset(font_both);
+  tman.unload_texture(394);
+  shell_double::reset();
   EXPECT_EQ(OGL_font_string(0, 10, 10, "    ", 9999, font_bold, 0, 0), 10);
+  EXPECT_TRUE(shell_double::alerts().empty());
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
   EXPECT_EQ(lit_box(read_back_buffer()).empty(), true);
   EXPECT_EQ(uploads, 0);
@@ -335,6 +349,24 @@ TEST_F(TextDrawTest, FixedCellsAndBadCharset) {
   EXPECT_NEAR(b.x0, 91, 2);
   EXPECT_GE(b.x1, 150);
   EXPECT_LE(b.x1, 160);
+}
+
+TEST_F(TextDrawTest, GrayStringSitsOnAHalfGreyBox) {
+  colr.assign(12, 1, 1, 1);
+  const std::string text = "Pr\xC3\xBC" "fung";
+  const float half = OGL_measure_string(text, font_regular) / 2;
+  OGL_gray_string(5, 300, 200, text);
+  gl_picture p = read_back_buffer();
+  // The box: half-white over black, from x - half - 2 to x + half + 2 and y - 2 to y + 8.
+  EXPECT_EQ(p.rgb(static_cast<int>(300 - half - 1), 198), 0x808080u);
+  EXPECT_EQ(p.rgb(static_cast<int>(300 + half + 1), 207), 0x808080u);
+  EXPECT_EQ(p.rgb(static_cast<int>(300 - half - 3), 198), 0u);
+  EXPECT_EQ(p.rgb(300, 209), 0u);
+  // The yellow text on it, centred on x.
+  int x0, y0, x1, y1;
+  ASSERT_TRUE(p.bounds(0xFFFF00, &x0, &y0, &x1, &y1));
+  EXPECT_NEAR((x0 + x1) / 2.0, 300, 3);
+  EXPECT_GE(y0, 199);
 }
 
 }  // namespace
