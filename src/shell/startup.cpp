@@ -14,6 +14,7 @@
 #include "shell/display_preferences.h"
 #include "shell/frame_input.h"
 #include "shell/log.h"
+#include "shell/translation.h"
 
 bool MACIBM_fps_test() { return cmdline.has_option("--fps_test") != 0; }
 
@@ -23,7 +24,7 @@ void shell_install_hooks() {
   shell_hooks hooks;
   hooks.alert = shell_alert;
   hooks.finishup = shell_finishup;
-  hooks.translate = shell_translate;
+  hooks.translate = translate_lookup;
   hooks.open_url = shell_go_to_URL;
   install_shell_hooks(hooks);
   xtim_set_frame_hook(shell_frame_tick);
@@ -56,5 +57,3 @@ void shell_finishup(int save) {
   }
   xer.close();
 }
-
-std::string shell_translate(const std::string& english) { return english; }
