@@ -17,6 +17,7 @@ std::vector<recorded_alert> alert_log;
 std::vector<int> finish_log;
 std::vector<std::string> url_log;
 std::string log_path;
+void (*alert_action)(const recorded_alert&) = nullptr;
 const std::thread::id main_id = std::this_thread::get_id();
 
 void record_alert(int screen, std::string l1, std::string l2, std::string l3, std::string l4,
@@ -56,6 +57,7 @@ void record_alert(int screen, std::string l1, std::string l2, std::string l3, st
     std::lock_guard<std::mutex> g(lock);
     alert_log.push_back(a);
   }
+  if (alert_action) alert_action(a);
   // Off the main thread the real alert posts the report to the main thread, and a fatal one
   // ends the calling thread there; tests of the thread layer rely on the same routing.
   if (THREAD_is_inited() && !THREAD_is_main_thread())
@@ -87,8 +89,10 @@ std::vector<std::string> urls() {
   std::lock_guard<std::mutex> g(lock);
   return url_log;
 }
+void set_alert_action(void (*action)(const recorded_alert& alert)) { alert_action = action; }
 void reset() {
   std::lock_guard<std::mutex> g(lock);
+  alert_action = nullptr;
   alert_log.clear();
   finish_log.clear();
   url_log.clear();

@@ -24,6 +24,9 @@ std::vector<recorded_alert> alerts();
 std::vector<int> finishups();
 // Every go_to_URL argument since the last reset.
 std::vector<std::string> urls();
+// Runs after each alert is recorded, on the raising thread (null: nothing): a test's stand-in
+// for the user who puts something right before dismissing the alert. reset() removes it.
+void set_alert_action(void (*action)(const recorded_alert& alert));
 void reset();
 // Reopens xer on a fresh file and returns its path; log_text() reads what was written so far.
 std::string reopen_log();
