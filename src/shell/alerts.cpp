@@ -99,7 +99,8 @@ void shell_alert(int screen, std::string l1, std::string l2, std::string l3, std
   const std::string where = "(" + std::string(file ? file : "") + " line " + std::to_string(line) + ")";
 
   if (type == t_exit) {
-    if (FILE* crawl = std::fopen("stack_crawl.txt", "a")) {
+    const std::string crawl_path = diagnostics_folder + "stack_crawl.txt";
+    if (FILE* crawl = std::fopen(crawl_path.c_str(), "ae")) {
       UTL_dump_stack(crawl, nullptr, nullptr);
       std::fclose(crawl);
     }

@@ -101,7 +101,7 @@ void MACIBM_set_app_path(std::string& out, int flag) {
   out = flag ? path : MACIBM_drop_last_component(path);
 }
 
-void MACIBM_init(int argc, char** argv) {
+void MACIBM_init_without_window(int argc, char** argv) {
   shell_install_hooks();
   UTL_debug_init();
   window_init_events();
@@ -116,7 +116,10 @@ void MACIBM_init(int argc, char** argv) {
   if (!folder.empty() && chdir(folder.c_str()) != 0) {
     // The current folder stays as it was.
   }
-  MACIBM_open_log(folder);
+  diagnostics_folder = MACIBM_diagnostics_folder(folder);
+  MACIBM_open_log(diagnostics_folder);
+  xer << "Log folder: '" << diagnostics_folder << "'\n";
+  xer.flush();
 
   fill_random_table();
   MACIBM_fill_trig_tables();
@@ -133,7 +136,10 @@ void MACIBM_init(int argc, char** argv) {
   mnw.aa_level_wanted = 0;
   mnw.language = -1;
   if (frame_parts.default_language) mnw.language = frame_parts.default_language();
+}
 
+void MACIBM_init(int argc, char** argv) {
+  MACIBM_init_without_window(argc, argv);
   MACIBM_setres(1);
   if (!MACIBM_make_context(0))
     __MACIBM_alert(0,
@@ -205,7 +211,7 @@ int MACIBM_setres(int set) {
   int change = mnw.change_depth;
 
   int width = 0, height = 0, depth = 0;
-  if (display) display->desktop_mode(&width, &height, &depth);
+  const bool known = display && display->desktop_mode(&width, &height, &depth);
   g_mon_x_res_now = width;
   g_mon_y_res_now = height;
   if (mnw.fit_to_screen) {
@@ -230,7 +236,7 @@ int MACIBM_setres(int set) {
     target = first.depth;
     if (!first.change_depth) return target;
   }
-  if (depth == target) return target;
+  if (depth == target || !known) return target;
   // X11 cannot switch the depth of a running display: the program draws at the one it has.
   xer << "Display depth " << depth << " left alone; wanted " << target << "\n";
   xer.flush();

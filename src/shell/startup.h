@@ -21,6 +21,10 @@ int shell_builder_poll_key_q();
 // workers, the base textures, the interface palette, the menus, the first screen, the language
 // chooser when no language is known, and the translation. Main thread, once.
 void MACIBM_init(int argc, char** argv);
+// The steps before the window: the log and its header, the command line, the thread layer and
+// the detected language. The release builder, a command-line tool, starts with these alone and
+// then starts the workers itself.
+void MACIBM_init_without_window(int argc, char** argv);
 
 // Shut-down. With save: the installer preference file (not under "--fps_test") and the thread
 // layer stopped; always: the display's depth restored, the window disposed of, the log closed,

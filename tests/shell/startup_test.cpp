@@ -2,6 +2,7 @@
 // pixel format's log lines, the palette taken from the interface atlas, the progress screen's
 // fraction, the language's file, the application path, the graphics failure and the finish.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -342,6 +343,42 @@ TEST_F(Startup, FinishWritesPreferencesUnlessFpsTest) {
   cmdline.clear();
   if (old) setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
   else unsetenv("XDG_CONFIG_HOME");
+}
+
+}  // namespace
+
+namespace {
+
+// The log, the memory report and the stack dump share one folder: the application's when it
+// can be written, else the XDG state folder; never the current working folder.
+TEST(DiagnosticsFolder, ApplicationFolderElseStateFolder) {
+  temp_tree dir;
+  const char* old = std::getenv("XDG_STATE_HOME");
+  const std::string saved = old ? old : "";
+  setenv("XDG_STATE_HOME", (dir.path() + "state").c_str(), 1);
+  EXPECT_EQ(MACIBM_diagnostics_folder(dir.path()), dir.path());
+  EXPECT_EQ(MACIBM_diagnostics_folder("/no/such/folder/"), dir.path() + "state/skyrill-installer/");
+  EXPECT_TRUE(path_exists(dir.path() + "state/skyrill-installer"));
+  EXPECT_EQ(MACIBM_diagnostics_folder(""), dir.path() + "state/skyrill-installer/");
+  if (old) setenv("XDG_STATE_HOME", saved.c_str(), 1);
+  else unsetenv("XDG_STATE_HOME");
+}
+
+// No program the installer starts inherits the log's descriptor.
+TEST(DiagnosticsFolder, LogIsClosedOnExec) {
+  temp_tree dir;
+  MACIBM_open_log(dir.path());
+  const std::string log = dir.path() + "Skyrill Installer Log.txt";
+  int found = 0;
+  for (const auto& e : std::filesystem::directory_iterator("/proc/self/fd")) {
+    std::error_code ec;
+    if (std::filesystem::read_symlink(e.path(), ec).string() != log) continue;
+    ++found;
+    const int fd = std::stoi(e.path().filename().string());
+    EXPECT_NE(fcntl(fd, F_GETFD) & FD_CLOEXEC, 0);
+  }
+  EXPECT_EQ(found, 1);
+  xer.close();
 }
 
 }  // namespace
