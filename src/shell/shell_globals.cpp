@@ -1,8 +1,6 @@
 // The globals unit: every shell global is built here, in this order, before the program entry.
 #include "shell/shell_globals.h"
 
-#include <cmath>
-
 #include "shell/menus.h"
 
 std::string stl_global;
@@ -16,9 +14,6 @@ int return_hit = 0;
 int escape_hit = 0;
 int delete_hit = 0;
 int plot_init_lights = 0;
-
-float lookup_sin[361];
-float lookup_cos[361];
 
 namespace {
 const shell_screen_spec screens[] = {
@@ -37,14 +32,6 @@ const shell_screen_spec* MACIBM_screen_spec(int id) {
 
 std::string MACIBM_screen_title(const shell_screen_spec& spec) {
   return spec.title ? std::string(spec.title) : stls.texts[spec.title_slot];
-}
-
-void MACIBM_fill_trig_tables() {
-  for (int d = 0; d <= 360; ++d) {
-    const double r = d * M_PI / 180.0;
-    lookup_sin[d] = static_cast<float>(std::sin(r));
-    lookup_cos[d] = static_cast<float>(std::cos(r));
-  }
 }
 
 void MACIBM_clear_menus(int mode) {

@@ -42,9 +42,3 @@ struct shell_screen_spec {
 const shell_screen_spec* MACIBM_screen_spec(int id);
 // The title the table gives a screen id; "" for slots nobody fills.
 std::string MACIBM_screen_title(const shell_screen_spec& spec);
-
-// Start-up tables: sine and cosine of whole degrees 0 to 360.
-extern float lookup_sin[361];
-extern float lookup_cos[361];
-// Fills them (start-up).
-void MACIBM_fill_trig_tables();

@@ -121,8 +121,8 @@ void MACIBM_init_without_window(int argc, char** argv) {
   xer << "Log folder: '" << diagnostics_folder << "'\n";
   xer.flush();
 
+  // The sine and cosine tables of the graphics layer are filled when the program loads.
   fill_random_table();
-  MACIBM_fill_trig_tables();
 
   // Every option is echoed to the log; the printing options end the program here, before any
   // thread starts.
