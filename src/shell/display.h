@@ -42,6 +42,8 @@ class shell_display {
   virtual void* context_handle() = 0;
 };
 
-// The display in use; null until one is installed (start-up then finds no display).
+// The display in use: the program's window unless another is installed (null restores it).
 shell_display* shell_display_in_use();
 void shell_set_display(shell_display* display);
+// The program's window (platform/window.h).
+shell_display* shell_window_display();

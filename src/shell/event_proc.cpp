@@ -15,8 +15,6 @@
 #include "shell/menus.h"
 #include "shell/shell_globals.h"
 
-shell_frame_parts frame_parts;
-
 namespace {
 
 int win_started = 0;
@@ -111,6 +109,7 @@ void drain_events() {
   platform_wait_for_events(frame_wait_ms);
   window_event e;
   while (window_poll_event(&e)) {
+    if (e.type == window_event_type::key_down) window_take_text_after_key(&e.text);
     APL_handlewin(e);
     // A window event ends the drain, as the original stopped after an operating-system event.
     if (e.type == window_event_type::exposed || e.type == window_event_type::focus_gained ||

@@ -73,3 +73,6 @@ struct shell_frame_parts {
 
 // The parts in use; start-up fills them.
 extern shell_frame_parts frame_parts;
+
+// Fills the parts with the units the program has: the program's start-up calls it first.
+void shell_use_frame_parts();

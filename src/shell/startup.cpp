@@ -32,7 +32,7 @@ const char* const maker_web_address = "www.skyrill.example";
 
 namespace {
 
-shell_display* display = nullptr;
+shell_display* display = shell_window_display();
 
 // What MACIBM_setres keeps from its first call.
 struct first_display {
@@ -63,7 +63,7 @@ void fill_random_table() {
 }  // namespace
 
 shell_display* shell_display_in_use() { return display; }
-void shell_set_display(shell_display* d) { display = d; }
+void shell_set_display(shell_display* d) { display = d ? d : shell_window_display(); }
 
 void shell_startup_reset() {
   first = first_display();
@@ -248,6 +248,8 @@ int MACIBM_make_context(int index) {
   if (index != 0 || !display) return 0;
   int width = 0, height = 0, depth = 0;
   display->desktop_mode(&width, &height, &depth);
+  // Framed at (0, 40) when the size plus 20 is less than the display's, else frameless over it
+  // (window_place also takes exactly 20 to spare as fitting).
   const bool windowed = mnw.req_width + 20 < width && mnw.req_height + 20 < height;
   std::string problem;
   if (!display->open_window(0, windowed ? 40 : 0, mnw.req_width, mnw.req_height, !windowed,

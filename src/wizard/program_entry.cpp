@@ -3,6 +3,7 @@
 #include "runtime/shell_services.h"
 #include "runtime/thread_layer.h"
 #include "shell/event_proc.h"
+#include "shell/frame_parts.h"
 #include "shell/startup.h"
 
 // Set in the program's own entry file: 1 only in the release builder.
@@ -16,6 +17,7 @@ int skyrill_main(int argc, char** argv) {
     THREAD_make_workers();
     status = release_builder_main(argc, argv);
   } else {
+    shell_use_frame_parts();
     MACIBM_init(argc, argv);
     while (!app_done) MACIBM_event_proc();
   }
