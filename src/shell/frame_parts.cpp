@@ -4,6 +4,8 @@
 
 #include "graphics/gl_capabilities.h"
 #include "platform/window.h"
+#include "runtime/thread_layer.h"
+#include "shell/startup.h"
 
 shell_frame_parts frame_parts;
 
@@ -25,9 +27,19 @@ void reset_gl_state_for_alert() {
   glDisable(GL_SCISSOR_TEST);
 }
 
+// Threads that ask for GL get a context sharing the window's while threaded GL is available;
+// the detection always switches it off, so none is made.
+const THREAD_gl_hooks gl_hooks = {
+    [] { return glExt.threaded_avail; },
+    [] { glExt.threaded_ogl_failed(); },
+    MACIBM_make_context_loader,
+    MACIBM_set_context_loader,
+};
+
 }  // namespace
 
 void shell_use_frame_parts() {
+  THREAD_set_gl_hooks(&gl_hooks);
   frame_parts.swap_buffers = window_swap;
   frame_parts.init_extensions = [] { glExt.init_extensions(); };
   frame_parts.reset_gl_state = reset_gl_state_for_alert;
