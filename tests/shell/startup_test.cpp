@@ -61,6 +61,8 @@ struct fake_display : shell_display {
     return f;
   }
   void drawable_size(int* w, int* h) override { *w = mnw.req_width, *h = mnw.req_height; }
+  int entry_points_code = 0;
+  int init_entry_points() override { return entry_points_code; }
   void starting_gl_state(bool) override { ++starting_states; }
   void* make_shared_context() override { return nullptr; }
   bool make_current(void*) override { return false; }
@@ -282,13 +284,15 @@ TEST_F(Startup, LanguagePick) {
 // No window: the graphics fatal alert, in the native box since the window is not up; the log
 // holds its lines and the program ends with status 1 and a stack dump.
 fake_display failing;
-void start_without_a_window(const std::string& folder) {
+fake_display without_gl;
+void start_without_a_window(const std::string& folder, bool window_opens) {
   platform_set_executable_path(folder + "skyrill-installer");
   platform_set_alert_box([](const std::string& m, const std::string&) {
     std::fprintf(stderr, "BOX: %s\n", m.c_str());
   });
   failing.opens = false;
-  shell_set_display(&failing);
+  without_gl.entry_points_code = -37;
+  shell_set_display(window_opens ? &without_gl : &failing);
   const char* argv[] = {"skyrill-installer", "--lang=en", nullptr};
   MACIBM_init(2, const_cast<char**>(argv));
   std::_Exit(10);
@@ -307,7 +311,7 @@ TEST(StartupDeath, NoWindowEndsWithTheGraphicsAlert) {
     folder = owned->path();
     setenv("SKY_STARTUP_TEST_DIR", folder.c_str(), 1);
   }
-  EXPECT_EXIT(start_without_a_window(folder), testing::ExitedWithCode(1),
+  EXPECT_EXIT(start_without_a_window(folder, false), testing::ExitedWithCode(1),
               "BOX: I could not set up the graphics for Skyrill!");
   unsetenv("SKY_STARTUP_TEST_DIR");
   const std::string log = read_whole_file(folder + "Skyrill Installer Log.txt");
@@ -316,6 +320,15 @@ TEST(StartupDeath, NoWindowEndsWithTheGraphicsAlert) {
             std::string::npos)
       << log;
   EXPECT_NE(read_whole_file(folder + "stack_crawl.txt").find("MACIBM_init"),
+            std::string::npos);
+
+  // Entry points that cannot be loaded: the code shows as the number it is.
+  setenv("SKY_STARTUP_TEST_DIR", folder.c_str(), 1);
+  EXPECT_EXIT(start_without_a_window(folder, true), testing::ExitedWithCode(1),
+              "BOX: Could not open OpenGL framework");
+  unsetenv("SKY_STARTUP_TEST_DIR");
+  EXPECT_NE(read_whole_file(folder + "Skyrill Installer Log.txt")
+                .find("Could not open OpenGL framework\n\nError=-37\n\n(hl_init line 736)\n"),
             std::string::npos);
 }
 
