@@ -36,9 +36,11 @@ struct own_settings {
   std::string proxy_port_text;
   int proxy_port = 0;
   int get_beta = 0;
+  std::string update_host;
 } unbound;
 
 pref_installer_fields bound;
+std::string* bound_update_host = nullptr;
 pref_display_io display_io = nullptr;
 
 template <class T>
@@ -120,6 +122,8 @@ int scan_class::str_io(std::string* value, const std::string& key) {
 
 void pref_bind_installer_fields(const pref_installer_fields& fields) { bound = fields; }
 
+void pref_bind_update_host(std::string* host) { bound_update_host = host; }
+
 void pref_bind_display_io(pref_display_io io) { display_io = io; }
 
 std::string installer_pref_path() {
@@ -152,6 +156,7 @@ void pref_class::IO_set(int which, int mode) {
     s.str_io(field(bound.proxy_port_text, &unbound.proxy_port_text), "_proxy_port");
     s.int_io(proxy_port, "_proxy_port_int");
     s.int_io(field(bound.get_beta, &unbound.get_beta), "_get_beta");
+    s.str_io(field(bound_update_host, &unbound.update_host), "_update_host");
     if (mode == 0) {
       keep_in_range(stream_count, 1, INT_MAX, "_stream_count");
       keep_in_range(proxy_port, 1, 65535, "_proxy_port_int");

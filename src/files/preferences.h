@@ -51,6 +51,9 @@ struct pref_installer_fields {
   int* get_beta = nullptr;                 // "_get_beta"
 };
 void pref_bind_installer_fields(const pref_installer_fields& fields);
+// The installer file's "_update_host" (the host the server list comes from; empty for the
+// program's default) belongs to the wizard, which hands its address over the same way.
+void pref_bind_update_host(std::string* host);
 
 // The keys of the display preference file (kind 10) belong to the window record, which the
 // shell fills; the shell hands over the function that reads (mode 0) or writes (mode 1) them

@@ -253,10 +253,7 @@ int prepare_archive(int slot) {
 // every retry.
 int repick_mirror(int failed) {
   int count = stg.server_count > 0 ? stg.server_count : 1;
-  double u = std::rand() * (1.0 / 2147483648.0);
-  int pick = static_cast<int>(count * std::pow(u, 1.5));
-  if (pick < 0) pick = 0;
-  if (pick > count - 1) pick = count - 1;
+  int pick = biased_mirror_pick(count, std::rand() * (1.0 / 2147483648.0));
   if (count > 1 && pick == failed) pick = (pick + 1) % count;
   return pick;
 }
@@ -476,6 +473,13 @@ double fetch_retry_delay_scale = 1.0;
 double fetch_retry_delay(int failures) {
   int doublings = std::clamp(failures - 1, 0, 4);
   return static_cast<double>(1 << doublings) * fetch_retry_delay_scale;
+}
+
+int biased_mirror_pick(int count, double u) {
+  if (count <= 1 || !(u >= 0)) return 0;
+  int pick = static_cast<int>(count * std::pow(u, 1.5));
+  if (pick > count - 1) pick = count - 1;
+  return pick < 0 ? 0 : pick;
 }
 
 std::string slot_archive_path(int slot) { return temp_path + std::to_string(slot) + ".zip"; }

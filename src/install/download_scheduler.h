@@ -53,5 +53,10 @@ double fetch_retry_delay(int failures);
 // 1 in the program; tests that fail fetches on purpose shorten the waits.
 extern double fetch_retry_delay_scale;
 
+// A mirror out of count for u uniform in [0, 1): the whole part of count * u^1.5, within
+// 0..count-1, so that the first entries of the list are picked more often (entry 0 with
+// probability (1/count)^(2/3)).
+int biased_mirror_pick(int count, double u);
+
 // The temporary archive of scheduler slot i (0..3).
 std::string slot_archive_path(int slot);

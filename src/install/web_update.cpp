@@ -50,14 +50,31 @@ void refuse_directory(const std::string& why) {
   fail("the release directory from " + mirror + " was refused");
 }
 
+double now_seconds() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// Another mirror than the one that failed, uniformly, after a wait that grows with every failure
+// in a row. Unreachable mirrors are tried for as long as it takes: the user can quit meanwhile.
+void directory_attempt_failed(int failed) {
+  ++web_update.directory_failures;
+  web_update.directory_retry_at = now_seconds() + fetch_retry_delay(web_update.directory_failures);
+  if (stg.server_count > 1) {
+    int pick = std::rand() % (stg.server_count - 1);
+    stg.server_pick = pick >= failed ? pick + 1 : pick;
+  } else {
+    stg.server_pick = 0;
+  }
+}
+
 void fetch_directory() {
+  if (now_seconds() < web_update.directory_retry_at) return;
   const int pick = picked_mirror();
   const std::string archive = temp_path + "directory.txt.zip";
   int r = http.net_check(directory_http_slot, server_name[pick], server_path[pick] + "directory.txt.zip", archive);
   if (r == 0) return;
   if (r == 2) {
-    // Another mirror, uniformly, for as long as it takes: the user can quit meanwhile.
-    stg.server_pick = stg.server_count > 1 ? std::rand() % stg.server_count : 0;
+    directory_attempt_failed(pick);
     return;
   }
   std::vector<std::string> names;
@@ -77,8 +94,15 @@ void fetch_directory() {
                    UTL_translate_string("Compressed File: ") + archive,
                    UTL_translate_string("Destination: ") + temp_path, t_alert, "Zuzazuziv-e/utils",
                    __LINE__);
-    return;  // fetched again on the next step
+    directory_attempt_failed(pick);
+    const int mirrors = stg.server_count > 0 ? stg.server_count : 1;
+    if (++web_update.directory_unpack_failures >= fetch_rounds_per_mirror * mirrors) {
+      stg.dir_stage = 2;
+      fail("no mirror sent a directory archive that could be unpacked");
+    }
+    return;  // fetched again, from another mirror when there is one
   }
+  web_update.directory_failures = 0;
   stg.dir_stage = 1;
   web_update.stage = web_update_stage::read_directory;
 }

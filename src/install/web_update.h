@@ -23,6 +23,9 @@ struct web_update_state {
   int scan_cursor = 0;        // entries handed to the scan
   float scan_progress = 0;    // the scan's fraction handed out
   std::string failure;        // why the update failed, for the log
+  int directory_failures = 0;        // failed fetches and unpacks of the directory in a row
+  int directory_unpack_failures = 0; // archives that arrived and could not be unpacked
+  double directory_retry_at = 0;     // steady-clock seconds before which it is not fetched again
 };
 
 extern web_update_state web_update;
@@ -31,7 +34,10 @@ extern web_update_state web_update;
 void web_update_begin();
 
 // One step of the directory stages: polls the directory archive's transfer, unpacks it and reads
-// it. A failed fetch picks another mirror and stays at the fetch. A directory that is refused
+// it. A failed fetch or unpack picks another mirror and stays at the fetch, after a wait of 1, 2,
+// 4 ... s (fetch_retry_delay), so an offline machine neither freezes the frames on host look-ups
+// nor hammers the mirrors. Archives that keep failing to unpack end the update (stg.dir_stage 2)
+// after fetch_rounds_per_mirror per mirror, rather than raising the alert for ever. A directory that is refused
 // (unsafe or damaged records, or an archive that holds anything but "directory.txt") is shown
 // in an alert that names the mirror, and the update fails (stg.dir_stage 2).
 void web_update_directory_step();

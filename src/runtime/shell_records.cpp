@@ -1,5 +1,7 @@
 #include "runtime/shell_records.h"
 
+#include <cassert>
+#include <cmath>
 #include <cstring>
 
 mnw_struct mnw;
@@ -8,7 +10,14 @@ cmnd_class cmnd;
 
 colr_class::colr_class() {
   std::memset(rgb, 0, sizeof rgb);
+  std::memset(ramp, 0, sizeof ramp);
   pulse = 0;
+  scale_min = scale_max = scale_range = 0;
+  file_gamma = 1.8;
+  screen_gamma = 1.8;
+  for (int v = 0; v < 256; ++v)
+    gamma_table[v] = static_cast<unsigned char>(std::lround(255.0 * std::pow(v / 255.0, 1.0)));
+  use_gamma_table = screen_gamma != 1.8 ? 1 : 0;
   static const struct {
     int number;
     float r, g, b;
@@ -35,17 +44,102 @@ colr_class::colr_class() {
 }
 
 void colr_class::assign(int number, float red, float green, float blue) {
+  assert(number >= 0 && number < entry_count);
+  if (number < 0 || number >= entry_count) return;
   rgb[number][0] = red;
   rgb[number][1] = green;
   rgb[number][2] = blue;
 }
 
+void colr_class::set_lites_for_interface() {
+  for (float& c : rgb[105])
+    if (!(c > 0.75f)) c = 0.75f;
+}
+
+void colr_class::spectrum_init(int type) {
+  static const float stops[6][3] = {{1, 0, 0},   {1, 0.32f, 0.08f}, {1, 1, 0},
+                                    {0, 1, 0},   {0, 0, 1},         {0.8f, 0, 0.8f}};
+  if (type < 0 || type > 3) return;
+  for (int i = 0; i < ramp_steps; ++i) {
+    const float a = static_cast<float>(i) / ramp_steps;
+    float* out = ramp[i];
+    if (type == 0) {
+      const int k = a < 0.2f ? 0 : a < 0.4f ? 1 : a < 0.6f ? 2 : a < 0.8f ? 3 : 4;
+      const float f = (a - 0.2f * k) * 5;
+      for (int c = 0; c < 3; ++c) out[c] = stops[k][c] * (1 - f) + stops[k + 1][c] * f;
+    } else {
+      out[0] = out[1] = out[2] = 0;
+      out[type - 1] = a;
+    }
+  }
+}
+
+std::vector<colr_class::scale_point> colr_class::scale_points(float x, float y) const {
+  std::vector<scale_point> points;
+  const float lo = std::fmin(scale_min, scale_max), hi = std::fmax(scale_min, scale_max);
+  for (int o = 0; o <= 996; o += 4) {
+    float v = scale_min + (scale_max - scale_min) / 999 * static_cast<float>(o);
+    v = std::fmin(std::fmax(v, lo), hi);
+    // An empty range would divide by zero; the whole scale then shows the ramp's first step.
+    const float at = scale_range != 0 ? (v - scale_min) / scale_range * ramp_steps : 0;
+    const int step = at >= ramp_steps - 1 ? ramp_steps - 1 : at > 0 ? static_cast<int>(at) : 0;
+    scale_point p{x, y + static_cast<float>(o), {ramp[step][0], ramp[step][1], ramp[step][2]}};
+    points.push_back(p);
+  }
+  return points;
+}
+
+namespace {
+colr_scale_drawer scale_drawer = nullptr;
+}  // namespace
+
+void set_colr_scale_drawer(colr_scale_drawer draw) { scale_drawer = draw; }
+
+void colr_class::spectrum_plotscale(float x, float y, float minimum, float maximum, int decimals) {
+  scale_min = minimum;
+  scale_max = maximum;
+  scale_range = maximum - minimum;
+  if (scale_drawer) scale_drawer(x, y, minimum, maximum, decimals, scale_points(x, y));
+}
+
+const default_command default_commands[1] = {
+    {"cmnd_nothing", "sim/-none-/-none-", "Do nothing at all!", 3, 0, 0},
+};
+
 cmnd_class::cmnd_class()
-    : symbols{"cmnd_nothing"},
-      paths{"sim/-none-/-none-"},
-      descriptions{"Do nothing at all!"},
-      types{3},
+    : symbols{default_commands[0].symbol},
+      paths{default_commands[0].path},
+      descriptions{default_commands[0].description},
+      types{default_commands[0].type},
       presses{0} {}
+
+int cmnd_class::get_cmnd_by_name(const std::string& path) const {
+  for (size_t i = 0; i < paths.size(); ++i)
+    if (paths[i] == path) return static_cast<int>(i);
+  return 0;
+}
+
+void cmnd_class::press_one(int number) {
+  if (number >= 0 && static_cast<size_t>(number) < presses.size()) ++presses[number];
+}
+
+void cmnd_class::release_one(int number) {
+  if (number >= 0 && static_cast<size_t>(number) < presses.size()) --presses[number];
+}
+
+void cmnd_class::single_press(int number) {
+  press_one(number);
+  release_one(number);
+}
+
+void cmnd_class::press_always(int /*number*/) {}
+
+namespace {
+int fp = 0;
+}  // namespace
+
+int get_plane_focus() { return fp; }
+void set_plane_focus(int focus) { fp = focus; }
 
 int cmnd_class::add_cmd(const std::string& path, const std::string& description) {
   int number = static_cast<int>(paths.size());

@@ -66,17 +66,48 @@ struct mnw_struct {
 
 extern mnw_struct mnw;
 
-// The colour palette: every drawing call names its colour by an entry number (0 to 105).
+// The colour palette: every drawing call names its colour by an entry number (0 to 105), plus
+// the gamma settings the image readers use and a 1000-step colour ramp for value scales.
 class colr_class {
  public:
-  enum { entry_count = 106 };
-  // Zeroes everything and sets the default palette.
+  enum { entry_count = 106, ramp_steps = 1000 };
+  // Zeroes everything, sets the default palette and the gamma settings.
   colr_class();
+  // Sets one entry; a number outside 0 to 105 is a caller's bug and changes nothing.
   void assign(int number, float red, float green, float blue);
+  // Raises each component of the light entry 105 to at least 0.75 (a value that is not a
+  // number becomes 0.75).
+  void set_lites_for_interface();
+  // Fills the ramp: type 0 a rainbow from red through orange, yellow, green and blue towards
+  // violet; 1, 2, 3 a red, green or blue rise from black; any other type changes nothing.
+  void spectrum_init(int type);
+  // A vertical value scale 1000 units tall at (x, y): its end values as numbers and a column of
+  // points in the ramp's colours, drawn through the scale drawer (set_colr_scale_drawer).
+  void spectrum_plotscale(float x, float y, float minimum, float maximum, int decimals);
 
+  // One point of a value scale.
+  struct scale_point {
+    float x, y, rgb[3];
+  };
+  // The points of the scale last set by spectrum_plotscale, bottom up, 4 units apart.
+  std::vector<scale_point> scale_points(float x, float y) const;
+
+  double file_gamma;      // the gamma of an image without its own: the PNG reader passes 1 / this
+  double screen_gamma;    // the display's gamma
+  int use_gamma_table;    // 1 when the screen gamma is not 1.8: BMP and DXT bytes go through the table
+  unsigned char gamma_table[256];
   float rgb[entry_count][3];
   float pulse;  // the brightness of the pulsing entries 79 to 84, set by the shell every frame
+  float scale_min, scale_max, scale_range;  // the last value scale drawn
+  float ramp[ramp_steps][3];
 };
+
+// Draws a value scale: the maximum at (x + 4, y + 996) and the minimum at (x + 4, y - 4) as
+// numbers in entry 0 with 5 digits and the given decimals, then the points, 4 pixels wide,
+// untextured and blended. Installed by the drawing layer; until then a scale draws nothing.
+using colr_scale_drawer = void (*)(float x, float y, float minimum, float maximum, int decimals,
+                                   const std::vector<colr_class::scale_point>& points);
+void set_colr_scale_drawer(colr_scale_drawer draw);
 
 extern colr_class colr;
 
@@ -84,13 +115,22 @@ extern colr_class colr;
 // command "sim/-none-/-none-", which also stands for no command.
 class cmnd_class {
  public:
+  // Makes command 0 from the first row of the built-in table.
   cmnd_class();
+  // The number of the first command whose path is exactly path; 0 when none is.
+  int get_cmnd_by_name(const std::string& path) const;
   // Appends a command of type 2 and returns its number.
   int add_cmd(const std::string& path, const std::string& description);
   // Empties out, then appends for every command path longer than prefix and beginning with it
   // the rest after the prefix, cut after its first "/" (so a branch ends with "/"): one entry
   // per matching command, in number order, not sorted or merged.
   void get_cmds_in_path(const std::string& prefix, std::vector<std::string>& out) const;
+  // Press counts: presses not yet released (below 0 when releases outnumber presses). A number
+  // that names no command is a caller's bug and changes nothing.
+  void press_one(int number);
+  void release_one(int number);
+  void single_press(int number);    // a press and its release at once
+  void press_always(int number);    // the per-frame call for a held command: nothing to do
 
   // One entry per command, indexed by its number.
   std::vector<std::string> symbols;
@@ -101,4 +141,20 @@ class cmnd_class {
 };
 
 extern cmnd_class cmnd;
+
+// The built-in commands: the registry starts with the first row; the key bindings' reset binds
+// its key and modifiers.
+struct default_command {
+  const char* symbol;
+  const char* path;
+  const char* description;
+  int type;
+  int key;
+  int modifiers;
+};
+extern const default_command default_commands[1];
+
+// The plane focus, a process-wide number with a getter and a setter (0 at start).
+int get_plane_focus();
+void set_plane_focus(int focus);
 

@@ -26,6 +26,7 @@
 #include "shell/log.h"
 #include "shell/menus.h"
 #include "shell/shell_globals.h"
+#include "shell/translation.h"
 
 int g_mon_x_res_now = 0, g_mon_y_res_now = 0;
 const char* const maker_web_address = "www.skyrill.example";
@@ -78,7 +79,7 @@ void shell_install_hooks() {
   shell_hooks hooks;
   hooks.alert = shell_alert;
   hooks.finishup = shell_finishup;
-  hooks.translate = shell_translate;
+  hooks.translate = translate_lookup;
   hooks.open_url = shell_go_to_URL;
   install_shell_hooks(hooks);
   xtim_set_frame_hook(shell_frame_tick);
@@ -362,5 +363,3 @@ void MACIBM_finishup_shell(int save) {
 }
 
 void shell_finishup(int save) { MACIBM_finishup_shell(save); }
-
-std::string shell_translate(const std::string& english) { return english; }

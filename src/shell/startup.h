@@ -11,7 +11,6 @@ void shell_install_hooks();
 
 // The hooks themselves.
 void shell_finishup(int save);
-std::string shell_translate(const std::string& english);
 void shell_go_to_URL(std::string url);
 void shell_builder_draw_progress(const std::string& status, const std::string& path);
 int shell_builder_poll_key_q();
