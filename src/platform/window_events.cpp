@@ -38,3 +38,22 @@ window_key_role window_role_of_key(int scancode) {
     default: return window_key_other;
   }
 }
+
+bool window_key_event_of(const window_event& e, platform_key_event* out) {
+  if (e.type != window_event_type::key_down && e.type != window_event_type::key_up) return false;
+  platform_key_event k;
+  k.kind = e.type == window_event_type::key_up ? key_event_up
+           : e.repeat                          ? key_event_repeat
+                                               : key_event_down;
+  k.scancode = e.scancode;
+  k.modifiers = e.modifiers;
+  const SDL_Keycode key = SDL_GetKeyFromScancode(static_cast<SDL_Scancode>(e.scancode));
+  // Keys without a character carry the scancode mask instead.
+  if (key > 0 && !(key & SDLK_SCANCODE_MASK) && key <= 0x10FFFF)
+    k.unshifted = static_cast<char32_t>(key);
+  k.shifted = platform_us_shifted(k.unshifted);
+  if (k.kind == key_event_up) k.typed = (k.modifiers & window_mod_shift) ? k.shifted : k.unshifted;
+  else if (!e.text.empty()) k.typed = platform_first_code_point(e.text.c_str());
+  *out = k;
+  return true;
+}

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "platform/text.h"
 #include "platform/window.h"
 
 // The text typed by the key-down just taken from the queue: SDL sends it as a separate event
@@ -24,3 +25,8 @@ bool window_init_events();
 // Escape, Backspace and Delete.
 enum window_key_role { window_key_other, window_key_return, window_key_escape, window_key_delete };
 window_key_role window_role_of_key(int scancode);
+
+// A key event of the window as the keyboard translation reads it: down, up or repeat, with the
+// typed character of its text and the layout's characters of the key. False for events that
+// are not keys (text without a key before it among them: the key that typed it has it).
+bool window_key_event_of(const window_event& event, platform_key_event* out);

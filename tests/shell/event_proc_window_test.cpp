@@ -3,6 +3,7 @@
 // screen's origin), a press and a release each seen in exactly one frame, a typed key with its
 // character, and the frame's swap. The pictures a frame draws are looked at by the drawing
 // tests; here the frame is read back only to show it ran.
+#include <SDL2/SDL_scancode.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -102,6 +103,44 @@ TEST_F(EventProcWindow, TypedKeyArrivesWithItsCharacter) {
       EXPECT_EQ(e.text, "A");
       EXPECT_NE(e.modifiers & window_mod_shift, 0);
     }
+}
+
+// The window's key events as the keyboard translation reads them.
+TEST_F(EventProcWindow, KeysBecomeTranslationEvents) {
+  struct {
+    window_event_type type;
+    bool repeat;
+    int modifiers;
+    const char* text;
+    bool key;
+    int kind;
+    char32_t typed;
+  } cases[] = {
+      {window_event_type::key_down, false, 0, "\xC3\xA9", true, key_event_down, 0xE9},
+      {window_event_type::key_down, true, 0, "a", true, key_event_repeat, 'a'},
+      {window_event_type::key_down, false, 0, "", true, key_event_down, 0},
+      {window_event_type::key_up, false, window_mod_shift, "", true, key_event_up, 'A'},
+      {window_event_type::key_up, false, 0, "", true, key_event_up, 'a'},
+      {window_event_type::text, false, 0, "x", false, 0, 0},
+      {window_event_type::mouse_down, false, 0, "", false, 0, 0},
+  };
+  for (const auto& c : cases) {
+    window_event e;
+    e.type = c.type;
+    e.repeat = c.repeat;
+    e.scancode = SDL_SCANCODE_A;
+    e.modifiers = c.modifiers;
+    e.text = c.text;
+    platform_key_event k;
+    ASSERT_EQ(window_key_event_of(e, &k), c.key) << c.text;
+    if (!c.key) continue;
+    EXPECT_EQ(k.kind, c.kind);
+    EXPECT_EQ(k.scancode, SDL_SCANCODE_A);
+    EXPECT_EQ(k.modifiers, c.modifiers);
+    EXPECT_EQ(k.typed, c.typed) << c.text;
+    EXPECT_EQ(k.unshifted, U'a');
+    EXPECT_EQ(k.shifted, U'A');
+  }
 }
 
 }  // namespace
