@@ -45,6 +45,7 @@ void in_window_alert(int screen, const std::string (&lines)[4], const std::strin
   // Whatever the frame that raised the alert left behind, the alert draws from a known state.
   if (frame_parts.reset_gl_state) frame_parts.reset_gl_state();
   const float saved_x = mnw.mouse_x, saved_y = mnw.mouse_y;
+  const int quitting_before = app_done;
   MACIBM_startwind(994);
   while (mnw.topwi == 994) {
     if (frame_parts.plot_back_col) frame_parts.plot_back_col();
@@ -75,7 +76,10 @@ void in_window_alert(int screen, const std::string (&lines)[4], const std::strin
     }
     const int clicked =
         frame_parts.action ? frame_parts.action(mid, 18, 0, 0, 1, label, "-") : 0;
-    if (clicked || return_hit) {
+    // The window's close box or the system's quit request during the alert accepts it: the
+    // program is on its way out.
+    const bool quit_requested = app_done && !quitting_before;
+    if (clicked || return_hit || quit_requested) {
       return_hit = 0;
       if (type == t_exit) break;
       MACIBM_startwind(screen);
@@ -141,9 +145,14 @@ void shell_alert(int screen, std::string l1, std::string l2, std::string l3, std
 }
 
 int MACIBM_nuke_alert(const std::string& text, int three_buttons) {
+  const int quitting_before = app_done;
   MACIBM_startwind(995);
   for (;;) {
     if (mnw.topwi != 995) return 3;
+    if (app_done && !quitting_before) {
+      MACIBM_startwind(0);
+      return 3;
+    }
     const std::string message = stls.texts[610] + text + " " + stls.texts[611];
     if (frame_parts.plot_back_col) frame_parts.plot_back_col();
     if (frame_parts.fillwin) frame_parts.fillwin(1, 21);

@@ -198,6 +198,24 @@ TEST_F(WindowAlerts, TwoChoiceQuestion) {
   EXPECT_EQ(MACIBM_nuke_alert("the file", 0), 3) << "left some other way";
 }
 
+// The window's close box (or the system's quit request) during an alert accepts it and leaves
+// the quit flag for the main loop; the two-choice question counts it as left some other way.
+TEST_F(WindowAlerts, QuitRequestEndsTheAlert) {
+  for (int nuke : {0, 1}) {
+    app_done = 0;
+    window_event quit;
+    quit.type = window_event_type::quit;
+    SDL_Event e{};
+    e.type = SDL_QUIT;
+    ASSERT_EQ(SDL_PushEvent(&e), 1);
+    if (nuke) EXPECT_EQ(MACIBM_nuke_alert("the file", 1), 3);
+    else __MACIBM_alert(0, "a", "", "", "", t_alert, "q.cpp", 1);
+    EXPECT_EQ(app_done, 1);
+    EXPECT_EQ(mnw.topwi, 0);
+  }
+  app_done = 0;
+}
+
 // Before the window, a text too long for the native box is shown cut at a character boundary,
 // never by raising another alert from inside this one.
 TEST_F(WindowAlerts, LongTextsAreCutForTheNativeBox) {

@@ -20,6 +20,8 @@ TEST(ProgramWindow, StartsIntoAWindowAndQuitsWithZero) {
   temp_tree elsewhere;
   const std::string exe = dir.path() + "skyrill-installer";
   std::filesystem::copy_file(SKY_BINARY_DIR "/src/skyrill-installer", exe);
+  std::filesystem::copy(SKY_BINARY_DIR "/src/Resources", dir.path() + "Resources",
+                        std::filesystem::copy_options::recursive);
 
   // Under LeakSanitizer: the system libraries behind the window (D-Bus, X, Mesa) keep
   // allocations for the life of the process.
@@ -28,7 +30,7 @@ TEST(ProgramWindow, StartsIntoAWindowAndQuitsWithZero) {
                    "leak:libdbus\nleak:libX11\nleak:libxcb\nleak:libSDL2\nleak:libLLVM\n"
                    "leak:libgallium\nleak:swrast_dri\nleak:libGLX\nleak:libGL.so\n");
   process_result r =
-      run_process({"timeout", "--preserve-status", "-s", "TERM", "4", exe, "--lang=en"}, "",
+      run_process({"timeout", "--preserve-status", "-k", "10", "-s", "TERM", "4", exe, "--lang=en"}, "",
                   {"XDG_CONFIG_HOME=" + dir.path() + "config", "LSAN_OPTIONS=suppressions=" + suppressions},
                   elsewhere.path());
   EXPECT_EQ(r.exit_code, 0) << r.err;
