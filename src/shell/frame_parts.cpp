@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 
 #include "graphics/gl_capabilities.h"
+#include "graphics/movie_recorder.h"
 #include "graphics/text_draw.h"
 #include "platform/window.h"
 #include "platform/window_events.h"
@@ -50,6 +51,7 @@ void shell_use_frame_parts() {
   frame_parts.swap_buffers = window_swap;
   frame_parts.init_extensions = [] { glExt.init_extensions(); };
   frame_parts.reset_gl_state = reset_gl_state_for_alert;
+  frame_parts.movie_per_frame = [] { return qtim.mov_per_frame(); };
 
   frame_parts.draw_string = [](int colour, float x, float y, const std::string& text, float width,
                                int align) {
