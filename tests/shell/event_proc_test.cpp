@@ -22,6 +22,7 @@
 #include "shell/menus.h"
 #include "shell/shell_globals.h"
 #include "shell/startup.h"
+#include "support/temp_tree.h"
 
 namespace {
 
@@ -69,7 +70,9 @@ void install_recorder() {
 
 class EventProc : public testing::Test {
  protected:
+  temp_tree dir;  // the memory report of the alerts lands here
   void SetUp() override {
+    diagnostics_folder = dir.path();
     ASSERT_TRUE(window_init_events()) << SDL_GetError();
     window_flush_events();
     now_us = 0;
@@ -92,6 +95,7 @@ class EventProc : public testing::Test {
     app_done = 0;
   }
   void TearDown() override {
+    diagnostics_folder.clear();
     frame_parts = shell_frame_parts();
     platform_set_time_source(nullptr);
     platform_set_alert_box(nullptr);

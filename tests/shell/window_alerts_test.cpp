@@ -82,6 +82,7 @@ class WindowAlerts : public testing::Test {
  protected:
   temp_tree dir;
   void SetUp() override {
+    diagnostics_folder = dir.path();
     ASSERT_TRUE(window_init_events());
     window_flush_events();
     shell_event_proc_reset();
@@ -103,6 +104,7 @@ class WindowAlerts : public testing::Test {
     rec.frames = 0;
   }
   void TearDown() override {
+    diagnostics_folder.clear();
     ogl_inited = 0;
     frame_parts = shell_frame_parts();
     platform_set_alert_box(nullptr);
