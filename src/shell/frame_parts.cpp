@@ -2,9 +2,12 @@
 
 #include <GL/gl.h>
 
+#include "graphics/draw_2d.h"
 #include "graphics/gl_capabilities.h"
+#include "graphics/image_desc.h"
 #include "graphics/movie_recorder.h"
 #include "graphics/text_draw.h"
+#include "graphics/texture_manager.h"
 #include "platform/window.h"
 #include "platform/window_events.h"
 #include "runtime/shell_records.h"
@@ -30,9 +33,30 @@ void reset_gl_state_for_alert() {
   if (glExt.glUseProgramObjectARB) glExt.glUseProgramObjectARB(0);
   if (glExt.framebuf_avail && glExt.glBindFramebufferEXT)
     glExt.glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+  OGL_nrml_colors();
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  glDisable(GL_SCISSOR_TEST);
+  OGL_scissors_end();
+}
+
+// The interface atlas is 512 pixels wide, 4 bytes a pixel, rows bottom first as the loader
+// keeps them.
+bool atlas_pixel(int column, int row, unsigned char rgba[4]) {
+  if (!scratch_array || column < 0 || column >= 512 || row < 0 || row >= 512) return false;
+  const unsigned char* p = scratch_array + (static_cast<size_t>(row) * 512 + column) * 4;
+  for (int i = 0; i < 4; ++i) rgba[i] = p[i];
+  return true;
+}
+
+int texture_failed(int kind) {
+  return kind == 0 ? tman.has_scene_load_fail()
+                   : kind == 1 ? tman.has_plane_load_fail() : tman.has_instl_load_fail();
+}
+
+void mute_texture_failure(int kind) {
+  if (kind == 0) tman.mute_scene_load_fail();
+  else if (kind == 1) tman.mute_plane_load_fail();
+  else tman.mute_instl_load_fail();
 }
 
 // Threads that ask for GL get a context sharing the window's while threaded GL is available;
@@ -48,7 +72,22 @@ const THREAD_gl_hooks gl_hooks = {
 
 void shell_use_frame_parts() {
   THREAD_set_gl_hooks(&gl_hooks);
-  frame_parts.swap_buffers = window_swap;
+  frame_parts.swap_buffers = OGL_sbuff;
+  frame_parts.pix_specs = OGL_pix_specs;
+  frame_parts.viewport_2d = [] { OGL_viewport(2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0); };
+  frame_parts.plot_back_col = OGL_plot_back_col;
+  frame_parts.quad_2d = [](int texture, int colour, float alpha, const float c[4][4]) {
+    OGL_2dquad(texture, colour, alpha, c[0][0], c[0][1], c[0][2], c[0][3], c[1][0], c[1][1],
+               c[1][2], c[1][3], c[2][0], c[2][1], c[2][2], c[2][3], c[3][0], c[3][1], c[3][2],
+               c[3][3], 1, 5);
+  };
+  frame_parts.texture_failed = texture_failed;
+  frame_parts.mute_texture_failure = mute_texture_failure;
+  frame_parts.load_texture = [](int reference, int flags, const std::string& name) {
+    return tman.load_texture(4, reference, flags, 100, name);
+  };
+  frame_parts.scratch_pixel = atlas_pixel;
+  tman_hook_table().show_progress = [](const std::string& text) { MACIBM_show_init(text, nullptr); };
   frame_parts.init_extensions = [] { glExt.init_extensions(); };
   frame_parts.reset_gl_state = reset_gl_state_for_alert;
   frame_parts.movie_per_frame = [] { return qtim.mov_per_frame(); };

@@ -3,10 +3,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <ctime>
 
 #include "files/preferences.h"
+#include "graphics/image_desc.h"
 #include "install/release_builder_display.h"
 #include "platform/folders.h"
 #include "platform/window_events.h"
@@ -43,6 +45,9 @@ struct first_display {
 } first;
 
 int show_init_calls = 0;
+
+// The shared image buffer's storage; scratch_array starts at its first 16-byte boundary.
+unsigned char scratch_storage[TEX_scratch_bytes + 16];
 
 int samples_for_level(int level) {
   return level > 3 ? 16 : level > 2 ? 8 : level > 1 ? 4 : level > 0 ? 2 : 0;
@@ -123,6 +128,8 @@ void MACIBM_init_without_window(int argc, char** argv) {
   xer.flush();
 
   // The sine and cosine tables of the graphics layer are filled when the program loads.
+  scratch_array = reinterpret_cast<unsigned char*>(
+      (reinterpret_cast<uintptr_t>(scratch_storage) + 15) & ~uintptr_t(15));
   fill_random_table();
 
   // Every option is echoed to the log; the printing options end the program here, before any

@@ -2,7 +2,6 @@
 // in the 420 x 250 alert screen in the middle of the window, read back from the frame it draws
 // and saved as a screenshot. The widgets are not part of this picture (their stand-ins draw
 // nothing); the button is clicked in the second frame.
-#include <GL/gl.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -38,18 +37,6 @@ TEST_F(WindowAlertDisplay, LinesCentredInTheAlertScreen) {
   // The fonts come from the program's Resources folder.
   platform_set_executable_path(SKY_BINARY_DIR "/src/skyrill-installer");
   shell_use_frame_parts();
-  frame_parts.viewport_2d = [] {
-    glViewport(0, 0, mnw.draw_w, mnw.draw_h);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(0, mnw.draw_w, 0, mnw.draw_h, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-  };
-  frame_parts.plot_back_col = [] {
-    glClearColor(0.16f, 0.2f, 0.27f, 1);
-    glClear(GL_COLOR_BUFFER_BIT);
-  };
   frame_parts.swap_buffers = [] {
     if (frames++ == 0) {
       first_frame = read_back_buffer();
@@ -62,10 +49,11 @@ TEST_F(WindowAlertDisplay, LinesCentredInTheAlertScreen) {
   shell_event_proc_reset();
   mnw = mnw_struct();
   window_drawable_size(&mnw.draw_w, &mnw.draw_h);
-  mnw.pix_per_unit = 1;
+  frame_parts.pix_specs(0);
   MACIBM_clear_menus(1);
   MACIBM_startwind(0);
   ogl_inited = 1;
+  colr.assign(34, 0.16f, 0.2f, 0.27f);  // the background
   colr.assign(43, 1, 1, 1);
 
   __MACIBM_alert(0, "The installer cannot download a file.", "Second line", "Third line",
