@@ -23,15 +23,12 @@ TEST(ProgramWindow, StartsIntoAWindowAndQuitsWithZero) {
   std::filesystem::copy(SKY_BINARY_DIR "/src/Resources", dir.path() + "Resources",
                         std::filesystem::copy_options::recursive);
 
-  // Under LeakSanitizer: the system libraries behind the window (D-Bus, X, Mesa) keep
-  // allocations for the life of the process.
-  const std::string suppressions = dir.path() + "lsan.supp";
-  write_whole_file(suppressions,
-                   "leak:libdbus\nleak:libX11\nleak:libxcb\nleak:libSDL2\nleak:libLLVM\n"
-                   "leak:libgallium\nleak:swrast_dri\nleak:libGLX\nleak:libGL.so\n");
+  // Under AddressSanitizer the leak check is left to the unit tests: at this program's exit
+  // the system libraries behind the window (D-Bus, X, Mesa's render threads) keep allocations
+  // and threads that LeakSanitizer's tracer sometimes cannot stop.
   process_result r =
       run_process({"timeout", "--preserve-status", "-k", "10", "-s", "TERM", "4", exe, "--lang=en"}, "",
-                  {"XDG_CONFIG_HOME=" + dir.path() + "config", "LSAN_OPTIONS=suppressions=" + suppressions},
+                  {"XDG_CONFIG_HOME=" + dir.path() + "config", "ASAN_OPTIONS=detect_leaks=0"},
                   elsewhere.path());
   EXPECT_EQ(r.exit_code, 0) << r.err;
 
