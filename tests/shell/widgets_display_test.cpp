@@ -5,7 +5,6 @@
 #include <GL/gl.h>
 #include <SDL2/SDL_scancode.h>
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <algorithm>
 #include <cstring>
@@ -20,53 +19,10 @@
 #include "shell/widget_drawing.h"
 #include "shell/widgets.h"
 #include "support/display_fixture.h"
+#include "support/interface_atlas.h"
 #include "support/shell_double.h"
 
 namespace {
-
-// A PNG as RGBA rows, bottom row first (as the program's loader and GL keep them).
-gl_picture read_png(const std::string& path) {
-  gl_picture pic;
-  png_image image;
-  std::memset(&image, 0, sizeof image);
-  image.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_file(&image, path.c_str())) return pic;
-  image.format = PNG_FORMAT_RGBA;
-  pic.width = static_cast<int>(image.width);
-  pic.height = static_cast<int>(image.height);
-  pic.rgba.resize(PNG_IMAGE_SIZE(image));
-  if (!png_image_finish_read(&image, nullptr, pic.rgba.data(), -static_cast<int>(PNG_IMAGE_ROW_STRIDE(image)),
-                             nullptr))
-    pic = gl_picture();
-  return pic;
-}
-
-// Makes the picture the GL texture named ref, as the texture manager does for the atlases.
-void upload(int ref, const gl_picture& pic) {
-  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(ref));
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, pic.width, pic.height, 0, GL_RGBA, GL_UNSIGNED_BYTE, pic.rgba.data());
-}
-
-// Palette entries 34 to 47 from the atlas's swatch pixels, as start-up takes them.
-void take_palette(const gl_picture& atlas) {
-  auto take = [&](int entry, int s, int t) {
-    const uint8_t* p = atlas.at(s, t);
-    colr.assign(entry, p[0] / 255.0f, p[1] / 255.0f, p[2] / 255.0f);
-  };
-  const int rows[] = {155, 147, 139, 131, 123};
-  for (int i = 0; i < 5; ++i) take(34 + i, 319, rows[i]);
-  const int more[] = {115, 107, 99, 91};
-  for (int i = 0; i < 4; ++i) take(40 + i, 319, more[i]);
-  take(44, 395, 115);
-  const int last[] = {83, 75, 67};
-  for (int i = 0; i < 3; ++i) take(45 + i, 319, last[i]);
-  for (int k = 0; k < 3; ++k) colr.rgb[39][k] = (colr.rgb[35][k] + colr.rgb[38][k]) / 2;
-}
 
 // The keys the page's two entry fields keep, one set for the kind.
 int field_chars[64], field_vkeys[64], field_flags[64], field_owners[64], field_count = 0;
@@ -88,13 +44,7 @@ class WidgetsOnScreen : public gl_display_test {
   static void SetUpTestSuite() {
     gl_display_test::SetUpTestSuite();
     platform_set_executable_path(std::string(SKY_RESOURCES_DIR) + "/../skyrill-installer");
-    const gl_picture atlas = read_png(std::string(SKY_SOURCE_DIR) + "/resources/interface.png");
-    const gl_picture buttons = read_png(std::string(SKY_SOURCE_DIR) + "/resources/elements_English.png");
-    ASSERT_EQ(atlas.width, 512);
-    ASSERT_EQ(buttons.width, 1024);
-    upload(392, atlas);
-    upload(395, buttons);
-    take_palette(atlas);
+    ASSERT_TRUE(load_interface_atlases());
     key_delivery delivery;
     delivery.dispatch_to_focus = BTN_dispatch_to_focus;
     keys_set_delivery(delivery);
