@@ -199,6 +199,51 @@ TEST_F(WidgetsOnScreen, ThePageDrawsFromTheAtlas) {
   EXPECT_GE(seen.size(), 2u);
 }
 
+TEST_F(WidgetsOnScreen, EveryFrameTypeDrawsInItsPlace) {
+  // The whole window is the screen here.
+  mnw.topwi = 0;
+  mnw.screen_w = 1024;
+  mnw.screen_h = 768;
+  mnw.origin_x = 0;
+  mnw.origin_y = 0;
+  glClearColor(colr.rgb[34][0], colr.rgb[34][1], colr.rgb[34][2], 1);
+  glClear(GL_COLOR_BUFFER_BIT);
+  const gl_picture empty = read_back_buffer();
+  struct bar {
+    int type;
+    float x, y, width;
+  } bars[] = {{0, 120, 740, 200}, {1, 360, 740, 200}, {2, 100, 690, 120}, {3, 260, 690, 120}, {4, 440, 690, 150},
+              {5, 600, 690, 90},  {7, 120, 650, 150}, {8, 300, 650, 100}, {9, 460, 650, 120}, {10, 640, 650, 120}};
+  for (const bar& b : bars) BTN_frame1(b.type, b.x, b.y, b.width, 0);
+  BTN_frame0(6, 780, 660, 80);
+  struct panel {
+    int type;
+    float x, y, w, h;
+    const char* title;
+  } panels[] = {{11, 30, 380, 220, 180, "Window"},  {12, 290, 380, 220, 180, "Plain window"},
+                {13, 550, 380, 200, 180, "Panel"},  {14, 800, 380, 190, 180, "Help"},
+                {15, 30, 120, 220, 180, "Choice"},  {16, 290, 130, 200, 160, "List"},
+                {17, 540, 140, 120, 150, "Menu"},   {18, 700, 140, 120, 150, ""},
+                {19, 860, 140, 120, 150, ""},       {20, 40, 20, 900, 60, "Steps"}};
+  for (const panel& p : panels) BTN_frame2(p.type, p.x, p.y, p.w, p.h, p.title);
+  save_screenshot("widgets_frame_types");
+  const gl_picture drawn = read_back_buffer();
+  // Every bar and panel changed the pixels at its centre, and the edges of a panel differ from
+  // its middle (a border, not a flat box).
+  for (const bar& b : bars)
+    EXPECT_NE(drawn.rgb(static_cast<int>(b.x), static_cast<int>(b.y)), empty.rgb(static_cast<int>(b.x), static_cast<int>(b.y)))
+        << "bar " << b.type;
+  for (const panel& p : panels) {
+    const int cx = static_cast<int>(p.x + p.w / 2), cy = static_cast<int>(p.y + p.h / 2);
+    int changed = 0;
+    for (int y = cy - 20; y <= cy + 20; ++y)
+      for (int x = cx - 20; x <= cx + 20; ++x) changed += drawn.rgb(x, y) != empty.rgb(x, y);
+    EXPECT_GT(changed, 800) << "panel " << p.type;
+    const int left = static_cast<int>(p.x) - 2;
+    EXPECT_NE(drawn.rgb(left, cy), drawn.rgb(cx, cy)) << "panel " << p.type;
+  }
+}
+
 TEST_F(WidgetsOnScreen, ClicksReachTheWidgetUnderThem) {
   page_state s;
   frame(s);
