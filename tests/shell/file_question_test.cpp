@@ -19,7 +19,9 @@
 #include "shell/startup.h"
 #include "shell/widgets.h"
 #include "support/display_fixture.h"
+#include "support/graphics_fixture.h"
 #include "support/interface_atlas.h"
+#include "widget_text_state.h"
 #include "support/shell_double.h"
 
 namespace {
@@ -60,21 +62,17 @@ void test_event_proc() {
   glClear(GL_COLOR_BUFFER_BIT);
 }
 
-class FileQuestion : public gl_display_test {
+class FileQuestion : public gl_graphics_test {
  protected:
   static void SetUpTestSuite() {
-    gl_display_test::SetUpTestSuite();
+    gl_graphics_test::SetUpTestSuite();
     platform_set_executable_path(std::string(SKY_RESOURCES_DIR) + "/../skyrill-installer");
     ASSERT_TRUE(load_interface_atlases());
+    route_text_through_caches();
   }
   void SetUp() override {
-    gl_display_test::SetUp();
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(0, 1024, 0, 768, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    mnw = mnw_struct{};
+    gl_graphics_test::SetUp();
+    mnw.mouse_down = mnw.mouse_up = mnw.mouse_held = 0;
     test_startwind(0);
     app_done = 0;
     frames = 0;

@@ -19,7 +19,9 @@
 #include "shell/widget_drawing.h"
 #include "shell/widgets.h"
 #include "support/display_fixture.h"
+#include "support/graphics_fixture.h"
 #include "support/interface_atlas.h"
+#include "widget_text_state.h"
 #include "support/shell_double.h"
 
 namespace {
@@ -39,26 +41,22 @@ struct page_state {
   float heading = 45;
 };
 
-class WidgetsOnScreen : public gl_display_test {
+class WidgetsOnScreen : public gl_graphics_test {
  protected:
   static void SetUpTestSuite() {
-    gl_display_test::SetUpTestSuite();
+    gl_graphics_test::SetUpTestSuite();
     platform_set_executable_path(std::string(SKY_RESOURCES_DIR) + "/../skyrill-installer");
     ASSERT_TRUE(load_interface_atlases());
+    route_text_through_caches();
     key_delivery delivery;
     delivery.dispatch_to_focus = BTN_dispatch_to_focus;
     keys_set_delivery(delivery);
   }
 
   void SetUp() override {
-    gl_display_test::SetUp();
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(0, 1024, 0, 768, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    gl_graphics_test::SetUp();
     // Screen 2 (600 x 380) centred in the 1024 x 768 window.
-    mnw = mnw_struct{};
+    mnw.mouse_down = mnw.mouse_up = mnw.mouse_held = 0;
     mnw.topwi = 2;
     mnw.screen_w = 600;
     mnw.screen_h = 380;
@@ -197,6 +195,17 @@ TEST_F(WidgetsOnScreen, ThePageDrawsFromTheAtlas) {
     if (std::find(seen.begin(), seen.end(), c) == seen.end()) seen.push_back(c);
   }
   EXPECT_GE(seen.size(), 2u);
+  // The Next button's left edge is a line darker than the panel beside it, above its label.
+  auto brightness = [&](int x, int y) {
+    const uint8_t* c = p.at(x, y);
+    return c[0] + c[1] + c[2];
+  };
+  const int row = 194 + 33, panel = brightness(212 + 440, row);
+  int darkest = panel;
+  for (int x = 212 + 453; x <= 212 + 458; ++x) darkest = std::min(darkest, brightness(x, row));
+  EXPECT_LT(darkest, panel - 60);
+  // The ticked box shows its mark: the box's middle is darker than an empty box's.
+  EXPECT_LT(brightness(212 + 150, 194 + 263), brightness(212 + 150, 194 + 283) - 60);
 }
 
 TEST_F(WidgetsOnScreen, EveryFrameTypeDrawsInItsPlace) {
