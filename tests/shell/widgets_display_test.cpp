@@ -15,7 +15,9 @@
 #include "platform/text.h"
 #include "platform/window.h"
 #include "runtime/shell_records.h"
+#include "graphics/text_draw.h"
 #include "shell/keyboard.h"
+#include "shell/startup.h"
 #include "shell/widget_drawing.h"
 #include "shell/widgets.h"
 #include "support/display_fixture.h"
@@ -315,6 +317,27 @@ TEST_F(WidgetsOnScreen, TabAndShiftTabMoveTheFocus) {
   click(300, 330);
   frame(s);
   EXPECT_EQ(focus_id, 0);
+}
+
+// Last: the real shell's hooks replace the double's for the rest of this program.
+TEST_F(WidgetsOnScreen, TheShellLendsItsWidgetsToTheTextFields) {
+  const int left = 212 + 300 - 40;  // the field's left end: 300 less half of 73 + 7, rounded
+  auto field_edge_ink = [&] {
+    glClear(GL_COLOR_BUFFER_BIT);
+    OGL_boxed_string(300, 200, "Name|units", "abcdefghij", font_regular, 43);
+    const gl_picture p = read_back_buffer(left - 6, 194 + 200 - 12, 12, 30);
+    int ink = 0;
+    for (int y = 0; y < p.height; ++y)
+      for (int x = 0; x < p.width; ++x) ink += p.rgb(x, y) != p.rgb(0, 0);
+    return ink;
+  };
+  glClearColor(0, 0, 0, 1);
+  const int before = field_edge_ink();
+  shell_install_hooks();
+  const int after = field_edge_ink();
+  EXPECT_EQ(before, 0);
+  EXPECT_GT(after, 20);
+  save_screenshot("widgets_boxed_string");
 }
 
 }  // namespace
