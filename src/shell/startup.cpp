@@ -9,6 +9,8 @@
 
 #include "files/preferences.h"
 #include "graphics/image_desc.h"
+#include "graphics/text_draw.h"
+#include "install/modified_file_question.h"
 #include "install/release_builder_display.h"
 #include "platform/folders.h"
 #include "platform/window_events.h"
@@ -23,12 +25,14 @@
 #include "shell/display.h"
 #include "shell/display_preferences.h"
 #include "shell/event_proc.h"
+#include "shell/file_question.h"
 #include "shell/frame_input.h"
 #include "shell/frame_parts.h"
 #include "shell/log.h"
 #include "shell/menus.h"
 #include "shell/shell_globals.h"
 #include "shell/translation.h"
+#include "shell/widgets.h"
 
 int g_mon_x_res_now = 0, g_mon_y_res_now = 0;
 const char* const maker_web_address = "www.skyrill.example";
@@ -89,6 +93,14 @@ void shell_install_hooks() {
   install_shell_hooks(hooks);
   xtim_set_frame_hook(shell_frame_tick);
   set_builder_display(shell_builder_draw_progress, shell_builder_poll_key_q);
+  set_modified_file_question(shell_select_alert);
+  graphics_widget_hooks widgets;
+  widgets.expand_label = BTN_expand_label;
+  widgets.frame1 = BTN_frame1;
+  widgets.draw_label = [](float x, float y, int type, std::string text, int lit) {
+    BTN_util_draw_label(x, y, type, text, lit);
+  };
+  install_graphics_widget_hooks(widgets);
   pref_bind_display_io(shell_display_preferences_io);
 }
 
