@@ -136,7 +136,7 @@ int net_get_updates(int first, wizard_screen& page) {
       } else {
         page.progress_text = sub(tr("I am checking the net for the latest version of Skyrill 9 right now, and I "
                                     "am %1:progress%% done checking."),
-                                 {std::to_string(p > 100 ? 100 : p) + "%"});
+                                 {std::to_string(p > 100 ? 100 : p)});
         page.progress = (p > 100 ? 100 : p) / 100.0f;
       }
       return 0;
@@ -221,7 +221,7 @@ int net_run_patch(int first, wizard_screen& page) {
         action = sub(tr("Downloading and installing %1:file%, connecting to the server."), {file});
       else
         action = sub(tr("Downloading and installing %1:file%, currently %2:progress%% done with that file."),
-                     {file, std::to_string(static_cast<int>(100 * std::fmin(1.0f, stg.file_progress))) + "%"});
+                     {file, std::to_string(static_cast<int>(100 * std::fmin(1.0f, stg.file_progress)))});
       break;
     case 2: action = sub(tr("Skipping %1:file% because it is already installed."), {file}); break;
     default: action = sub(tr("Skipping %1:file% because you don't need it."), {file}); break;

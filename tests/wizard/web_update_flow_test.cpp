@@ -340,7 +340,7 @@ TEST_F(Flow, BackDuringDownloadsThenNextLeavesTheRightTree) {
 
 TEST_F(Flow, BackDuringTheScanThenSearchingAgain) {
   release_tree big = release_one();
-  for (int i = 0; i < 300; ++i) big["All/Resources/many/f" + std::to_string(i) + ".txt"] = {std::string(4000, 'a' + i % 26)};
+  for (int i = 0; i < 60; ++i) big["All/Resources/many/f" + std::to_string(i) + ".txt"] = {std::string(4000, 'a' + i % 26)};
   release_tree newer = big;
   newer["All/Resources/readme.txt"] = {"read me, release two\n"};
   install_tree(big, install);
