@@ -22,7 +22,6 @@
 #include "wizard/server_list.h"
 
 std::string cmd_line_path;
-const char* const sim_executable_name = "Skyrill";
 
 namespace {
 
@@ -278,7 +277,7 @@ int net_done(int first, wizard_screen& page) {
 }
 
 int dvd_do_run_sim(int first, wizard_screen& page) {
-  const std::string program = dest_dir_path + sim_executable_name;
+  const std::string program = dest_dir_path + launch_bundle_executable;
   if (first) {
     // Ends the process with status 1 once the simulator has really started.
     int code = launch_app(program, "", 1);

@@ -11,16 +11,13 @@
 // The folder given with "-path" (ending "/"), or "" when none was given or it was refused.
 extern std::string cmd_line_path;
 
-// The simulator's executable inside an installation.
-extern const char* const sim_executable_name;
-
 int net_start(int first, wizard_screen& page);
 int net_pick_dest(int first, wizard_screen& page);
 int net_get_updates(int first, wizard_screen& page);
 int net_check_disk(int first, wizard_screen& page);
 int net_run_patch(int first, wizard_screen& page);
 int net_done(int first, wizard_screen& page);
-// Starts the simulator of dest_dir_path; on success the program ends with status 1. A failure is
+// Starts the simulator of dest_dir_path (the executable named launch_bundle_executable inside it); on success the program ends with status 1. A failure is
 // shown on the page once, naming the executable and the reason; it is not tried again each frame.
 int dvd_do_run_sim(int first, wizard_screen& page);
 

@@ -154,7 +154,12 @@ void APP_update() {
   }
   wizard_screen page;
   const wizard_func shown = g_wizard;
-  const int result = shown(shown != last ? 1 : 0, page);
+  const int first = shown != last ? 1 : 0;
+  const int result = shown(first, page);
+  if (first) {
+    xer << "Wizard page: " << page.title << "\n";
+    xer.flush();
+  }
   last = shown;
   last_cancel = page.on_cancel;
 
