@@ -453,3 +453,35 @@ TEST_F(Flow, CommandLinePathMustBeAnInstallation) {
 }
 
 }  // namespace
+
+namespace {
+
+// With one stream the status line says "download stream" (singular); no text of the install page
+// ever shows a negative percentage or a time or rate that is not a number.
+TEST_F(Flow, TheInstallPageTextsStaySaneWithOneStream) {
+  release_tree two = release_two();
+  for (int i = 0; i < 6; ++i) two["All/Resources/big/b" + std::to_string(i) + ".bin"] = {noise(3000000, i + 7)};
+  install_tree(release_one(), install);
+  publish(release_one(), two);
+  question_double::script({}, answer_replace);
+  stg.stream_count = 1;
+  to_disk_page();
+  next_click();
+  std::vector<std::string> shown;
+  ASSERT_TRUE(frames_until([&] {
+    shown.push_back(seen.text);
+    shown.push_back(seen.progress_text);
+    return g_wizard == net_done;
+  }));
+  bool singular = false;
+  for (const std::string& t : shown) {
+    for (const char* bad : {"-1%", "inf", "nan", "-2147483648", "%%"}) EXPECT_EQ(t.find(bad), std::string::npos) << t;
+    if (t.find("with 1 download stream.") != std::string::npos) singular = true;
+    EXPECT_EQ(t.find("simultaneous"), std::string::npos) << t;
+  }
+  EXPECT_TRUE(singular);
+  frame();
+  expect_installed();
+}
+
+}  // namespace
