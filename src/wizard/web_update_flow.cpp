@@ -112,8 +112,14 @@ int net_pick_dest(int first, wizard_screen& page) {
 int net_get_updates(int first, wizard_screen& page) {
   if (first) {
     checksum_directory_kill();
-    // Back on this page: the directory is read again and the scan starts over.
+    // Back on this page: the directory is read again and the scan starts over. After a failed
+    // search the user may have picked another mirror or mended the network: start again from
+    // the server list.
     if (stg.dir_stage == 3) stg.dir_stage = 1;
+    if (stg.dir_stage == 2) {
+      reset_server_list();
+      stg.dir_stage = 0;
+    }
   }
   page.title = tr("Search for Updates");
   page.go_back = net_pick_dest;

@@ -415,6 +415,12 @@ TEST_F(Flow, AListWithoutMirrorsShowsTheProblemAndLeavesBack) {
   EXPECT_EQ(seen.text, "There was a problem reading information from the servers.");
   back_click();
   EXPECT_EQ(g_wizard, net_pick_dest);
+  // Searching again starts over from the server list.
+  frame();
+  next_click();
+  frame();
+  EXPECT_EQ(seen.text, "I am contacting " + nginx_hosts[0] + " to find an update server.");
+  ASSERT_TRUE(frames_until([] { return stg.dir_stage == 2; }));
 }
 
 TEST_F(Flow, ANewerInstallerListOpensItsPageAndQuits) {
