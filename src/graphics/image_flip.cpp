@@ -117,9 +117,13 @@ void flip_dxt_level(uint8_t* data, unsigned format, int w, int h, int& flag) {
 }
 
 void flip_rows(uint8_t* data, size_t row_bytes, int h) {
+  std::vector<uint8_t> spare(row_bytes);
   for (int k = 0; k < h / 2; ++k) {
     uint8_t* a = data + size_t(k) * row_bytes;
-    std::swap_ranges(a, a + row_bytes, data + size_t(h - 1 - k) * row_bytes);
+    uint8_t* b = data + size_t(h - 1 - k) * row_bytes;
+    std::memcpy(spare.data(), a, row_bytes);
+    std::memcpy(a, b, row_bytes);
+    std::memcpy(b, spare.data(), row_bytes);
   }
 }
 

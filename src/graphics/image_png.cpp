@@ -60,6 +60,12 @@ png_outcome read_rows(const std::string& path, png_structp png, png_infop info, 
                       unsigned char** volatile* rows_out, unsigned char* volatile* allocated_out, unsigned format,
                       bool has_alpha, bool grey, png_uint_32 width, png_uint_32 height, int pad_to, int pow2,
                       TEX_image_desc& desc, size_t capacity) {
+  // The sizes are settled before libpng sets up a single row.
+  const int bpp = TEX_bytes_per_pixel(format);
+  image_layout layout;
+  if (!TEX_plan_layout(path, int(width > 0x7FFFFFFF ? 0 : width), int(height > 0x7FFFFFFF ? 0 : height), bpp, pad_to,
+                       pow2, capacity, layout))
+    return png_refused;
   if (format == TEX_fmt_rgba) {
     if (!has_alpha) png_set_filler(png, 255, PNG_FILLER_AFTER);
   } else if (has_alpha) {
@@ -70,11 +76,6 @@ png_outcome read_rows(const std::string& path, png_structp png, png_infop info, 
   png_set_interlace_handling(png);
   png_read_update_info(png, info);
 
-  const int bpp = TEX_bytes_per_pixel(format);
-  image_layout layout;
-  if (!TEX_plan_layout(path, int(width > 0x7FFFFFFF ? 0 : width), int(height > 0x7FFFFFFF ? 0 : height), bpp, pad_to,
-                       pow2, capacity, layout))
-    return png_refused;
   // The transformations must deliver exactly the row the layout holds, never a wider one.
   if (png_get_rowbytes(png, info) != size_t(width) * bpp) {
     thread_log() << "WARNING: PNG rows decode to " << png_get_rowbytes(png, info) << " bytes, not " << width * bpp

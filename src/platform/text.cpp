@@ -1,11 +1,76 @@
 #include "platform/text.h"
 
 #include <SDL2/SDL.h>
+#include <fcntl.h>
 
 #include <cstdlib>
 #include <cstring>
 
+// Last: the X headers define macros such as None and Status.
+#include <X11/XKBlib.h>
+
 namespace {
+
+// The Linux input code of each key of the typing block, by SDL scancode: the X server of SDL's
+// x11 driver numbers its keys as these codes + 8.
+int input_code(SDL_Scancode scancode) {
+  static const int letters[26] = {30, 48, 46, 32, 18, 33, 34, 35, 23, 36, 37, 38, 50,
+                                  49, 24, 25, 16, 19, 31, 20, 22, 47, 17, 45, 21, 44};
+  if (scancode >= SDL_SCANCODE_A && scancode <= SDL_SCANCODE_Z) return letters[scancode - SDL_SCANCODE_A];
+  if (scancode >= SDL_SCANCODE_1 && scancode <= SDL_SCANCODE_0) return 2 + (scancode - SDL_SCANCODE_1);
+  switch (scancode) {
+    case SDL_SCANCODE_SPACE: return 57;
+    case SDL_SCANCODE_MINUS: return 12;
+    case SDL_SCANCODE_EQUALS: return 13;
+    case SDL_SCANCODE_LEFTBRACKET: return 26;
+    case SDL_SCANCODE_RIGHTBRACKET: return 27;
+    case SDL_SCANCODE_BACKSLASH: return 43;
+    case SDL_SCANCODE_NONUSHASH: return 43;
+    case SDL_SCANCODE_SEMICOLON: return 39;
+    case SDL_SCANCODE_APOSTROPHE: return 40;
+    case SDL_SCANCODE_GRAVE: return 41;
+    case SDL_SCANCODE_COMMA: return 51;
+    case SDL_SCANCODE_PERIOD: return 52;
+    case SDL_SCANCODE_SLASH: return 53;
+    case SDL_SCANCODE_NONUSBACKSLASH: return 86;
+    default: return 0;
+  }
+}
+
+// A key symbol as a Unicode character: Latin-1 symbols are their code point, Unicode symbols
+// carry it; dead keys and function symbols give 0.
+char32_t keysym_character(KeySym ks) {
+  if ((ks >= 0x20 && ks <= 0x7E) || (ks >= 0xA0 && ks <= 0xFF)) return static_cast<char32_t>(ks);
+  if ((ks & 0xFF000000) == 0x01000000) return static_cast<char32_t>(ks & 0x00FFFFFF);
+  return 0;
+}
+
+// The character the current X layout gives the key with Shift, or -1 when the X server cannot
+// be asked (another video driver, no server, a key outside the typing block). The key map is
+// read again for each key, so a layout switched while the program runs is followed.
+long x_shifted(SDL_Scancode scancode) {
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (!driver || std::strcmp(driver, "x11") != 0) return -1;
+  const int code = input_code(scancode);
+  if (!code) return -1;
+  static Display* display = [] {
+    Display* d = XOpenDisplay(nullptr);
+    // Like every descriptor of the program, the connection stays out of started programs.
+    if (d) fcntl(ConnectionNumber(d), F_SETFD, FD_CLOEXEC);
+    return d;
+  }();
+  if (!display) return -1;
+  XkbStateRec state;
+  if (XkbGetState(display, XkbUseCoreKbd, &state) != Success) return -1;
+  XkbDescPtr map = XkbGetMap(display, XkbAllClientInfoMask, XkbUseCoreKbd);
+  if (!map) return -1;
+  unsigned int mods_used = 0;
+  KeySym ks = NoSymbol;
+  const bool found = XkbTranslateKeyCode(map, static_cast<KeyCode>(code + 8),
+                                         XkbBuildCoreState(ShiftMask, state.group), &mods_used, &ks);
+  XkbFreeKeyboard(map, 0, True);
+  return found ? static_cast<long>(keysym_character(ks)) : 0;
+}
 
 int modifier_flags(Uint16 mod) {
   int flags = 0;
@@ -28,7 +93,8 @@ platform_key_event from_key(const SDL_KeyboardEvent& k) {
   e.scancode = k.keysym.scancode;
   e.modifiers = modifier_flags(k.keysym.mod);
   e.unshifted = unshifted_of(k.keysym.scancode);
-  e.shifted = platform_us_shifted(e.unshifted);
+  const long shifted = x_shifted(k.keysym.scancode);
+  e.shifted = shifted >= 0 ? static_cast<char32_t>(shifted) : platform_us_shifted(e.unshifted);
   // No text comes with a key-up; the layout's character for the key as it is held stands in.
   if (e.kind == key_event_up) e.typed = (e.modifiers & 1) ? e.shifted : e.unshifted;
   return e;

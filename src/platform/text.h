@@ -3,8 +3,9 @@
 // unshifted and shifted characters) and the user's preferred-languages preference.
 // On Linux a key is its SDL scancode (its position); the typed character is the SDL text input
 // that follows the key-down (the X input method composes dead keys there); the unshifted
-// character comes from SDL's key map. The shifted character comes from a US-layout table (no
-// per-layout Shift level is read here). The preferred languages come from the locale variables.
+// character comes from SDL's key map; the shifted character from the X server's key map (under
+// another video driver, from a US-layout table). The preferred languages come from the locale
+// variables.
 #pragma once
 
 #include <string>

@@ -1,5 +1,6 @@
 #include "platform/window.h"
 
+#include <GL/gl.h>
 #include <SDL2/SDL.h>
 
 #include <cstring>
@@ -184,6 +185,26 @@ void window_swap() {
 }
 
 void* window_gl_proc(const char* name) { return SDL_GL_GetProcAddress(name); }
+
+int window_video_memory_mb() {
+  if (!g_context) return -1;
+  const char* ext = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+  // Asked of GLX only under SDL's X11 driver; the name is looked up, as it is not in every libGL.
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (driver && std::strcmp(driver, "x11") == 0) {
+    using query_fn = int (*)(int attribute, unsigned int* value);
+    auto query = reinterpret_cast<query_fn>(SDL_GL_GetProcAddress("glXQueryCurrentRendererIntegerMESA"));
+    unsigned int mb = 0;
+    const int kVideoMemory = 0x8187;  // GLX_RENDERER_VIDEO_MEMORY_MESA
+    if (query && query(kVideoMemory, &mb) && mb > 0) return static_cast<int>(mb);
+  }
+  if (ext && std::strstr(ext, "GL_NVX_gpu_memory_info")) {
+    GLint kb = 0;
+    glGetIntegerv(0x9047, &kb);  // GL_GPU_MEMORY_INFO_DEDICATED_VIDMEM_NVX
+    if (kb > 0) return kb / 1024;
+  }
+  return -1;
+}
 
 void* window_make_shared_context() {
   if (!g_window) return nullptr;

@@ -69,6 +69,10 @@ void window_swap();
 // An OpenGL entry point by name, or null. Valid once a window is open.
 void* window_gl_proc(const char* name);
 
+// The video memory of the current context's renderer in megabytes (GLX_MESA_query_renderer,
+// else GL_NVX_gpu_memory_info); -1 when the driver does not say.
+int window_video_memory_mb();
+
 // A second context that shares the main one, for a worker thread; null when the driver
 // refuses. The main context stays current on the calling thread.
 void* window_make_shared_context();

@@ -13,11 +13,6 @@ colr_class::colr_class() {
   std::memset(ramp, 0, sizeof ramp);
   pulse = 0;
   scale_min = scale_max = scale_range = 0;
-  file_gamma = 1.8;
-  screen_gamma = 1.8;
-  for (int v = 0; v < 256; ++v)
-    gamma_table[v] = static_cast<unsigned char>(std::lround(255.0 * std::pow(v / 255.0, 1.0)));
-  use_gamma_table = screen_gamma != 1.8 ? 1 : 0;
   static const struct {
     int number;
     float r, g, b;

@@ -49,12 +49,13 @@ struct mnw_struct {
 
 extern mnw_struct mnw;
 
-// The colour palette: every drawing call names its colour by an entry number (0 to 105), plus
-// the gamma settings the image readers use and a 1000-step colour ramp for value scales.
+// The colour palette: every drawing call names its colour by an entry number (0 to 105), plus a
+// 1000-step colour ramp for value scales. (The image readers' gamma settings are TEX_gamma of
+// the graphics layer, graphics/image_desc.h.)
 class colr_class {
  public:
   enum { entry_count = 106, ramp_steps = 1000 };
-  // Zeroes everything, sets the default palette and the gamma settings.
+  // Zeroes everything and sets the default palette.
   colr_class();
   // Sets one entry; a number outside 0 to 105 is a caller's bug and changes nothing.
   void assign(int number, float red, float green, float blue);
@@ -75,10 +76,6 @@ class colr_class {
   // The points of the scale last set by spectrum_plotscale, bottom up, 4 units apart.
   std::vector<scale_point> scale_points(float x, float y) const;
 
-  double file_gamma;      // the gamma of an image without its own: the PNG reader passes 1 / this
-  double screen_gamma;    // the display's gamma
-  int use_gamma_table;    // 1 when the screen gamma is not 1.8: BMP and DXT bytes go through the table
-  unsigned char gamma_table[256];
   float rgb[entry_count][3];
   float pulse;  // the brightness of the pulsing entries 79 to 84, set by the shell every frame
   float scale_min, scale_max, scale_range;  // the last value scale drawn

@@ -47,7 +47,10 @@ void translate_load_file(int language, const std::string& file, const std::strin
 void UTL_translate_clear();
 
 // The translation of english, or english itself. With "--missing_strings" a text missing from
-// a loaded table is written to the log once per load, as a record ready to be translated.
+// a loaded table is written to the log once per load, as a record ready to be translated (CR
+// and LF written as their escapes). A backslash is written as it is, so an English text that
+// itself holds backslash "n" or "r" reads back as a line break and cannot be translated; no
+// text of the program holds one.
 // Installed as the lower layers' translation hook; callers use UTL_translate_string.
 std::string translate_lookup(const std::string& english);
 // One of the two English texts by count and the current language's plural rule, translated.

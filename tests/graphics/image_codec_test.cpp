@@ -673,3 +673,30 @@ TEST_F(ImageCodec, LoadAnyByContentAndExtension) {
   EXPECT_EQ(d.pad, 0);
   nedfree(out);
 }
+
+// The bundled interface pictures load byte for byte as stored (no gamma chunk bends them, so
+// the palette read from the atlas is the atlas's own colours), fit a texture, and have no DDS
+// file beside them that the texture loader would try first.
+TEST_F(ImageCodec, BundledPicturesLoadUnchanged) {
+  const std::string folder = std::string(SKY_SOURCE_DIR) + "/resources/";
+  for (const char* name : {"interface", "background", "map", "elements_English", "elements_French", "elements_German"}) {
+    SCOPED_TRACE(name);
+    const std::string path = folder + name + ".png";
+    if (!path_exists(path)) continue;
+    EXPECT_FALSE(path_exists(folder + name + ".dds"));
+    const rgba_picture oracle = convert_decode(path);
+    ASSERT_GT(oracle.width, 0);
+    EXPECT_LE(oracle.width, TEX_max_side);
+    EXPECT_LE(oracle.height, TEX_max_side);
+    heap_mapping m(read_whole_file(path));
+    unsigned char* out = nullptr;
+    TEX_image_desc d;
+    ASSERT_EQ(TEX_load_png(path, m.file(), out, TEX_fmt_rgba, 0, 0, 0, d), 1);
+    ASSERT_EQ(d.width, oracle.width);
+    size_t differ = 0;
+    for (int y = 0; y < d.height; ++y)
+      differ += std::memcmp(out + size_t(y) * d.width * 4, oracle.at(0, d.height - 1 - y), size_t(d.width) * 4) != 0;
+    EXPECT_EQ(differ, 0u);
+    nedfree(out);
+  }
+}

@@ -57,6 +57,8 @@ TEST_F(Window, CompatibilityContextWithADoubleBufferedFormat) {
   EXPECT_EQ(h, 768);
 
   EXPECT_NE(window_gl_proc("glGetString"), nullptr);
+  // Mesa's software renderer answers the renderer query with the memory it may use.
+  EXPECT_GT(window_video_memory_mb(), 0);
   EXPECT_NE(window_gl_proc("glActiveTextureARB"), nullptr);
 
   desktop_mode mode;
@@ -157,6 +159,28 @@ TEST_F(Window, EventsRoundTripWithYUp) {
   window_push_event(quit);
   window_flush_events();
   EXPECT_FALSE(next_of_ours(&e));
+}
+
+TEST(WindowLadder, FindsAFormatWhenMoreSamplesAreWantedThanOffered) {
+  std::string problem;
+  ASSERT_TRUE(test_display(&problem)) << problem;
+  window_spec spec;
+  spec.width = 320;
+  spec.height = 240;
+  spec.samples_wanted = 16;
+  spec.hidden = true;
+  ASSERT_TRUE(window_open(spec, &problem)) << problem;
+  const gl_pixel_format& f = window_pixel_format();
+  EXPECT_EQ(f.double_buffer, 1);
+  EXPECT_LE(f.samples, 16);
+  EXPECT_GE(f.depth, 24);
+  const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+  ASSERT_NE(version, nullptr);
+  EXPECT_NE(std::strstr(version, "Compatibility Profile"), nullptr) << version;
+  // A second window is refused while one is open.
+  EXPECT_FALSE(window_open(spec, &problem));
+  window_close();
+  EXPECT_FALSE(window_is_open());
 }
 
 TEST(WindowWithoutDisplay, DummyVideoDriverGivesNoGlWindow) {

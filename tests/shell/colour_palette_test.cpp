@@ -50,12 +50,6 @@ TEST(ColourPalette, DefaultsAndEverythingElseBlack) {
   for (int n = 0; n < colr_class::entry_count; ++n)
     if (!seen[n]) expect_rgb(c.rgb[n], 0, 0, 0, "unlisted entry", n);
   EXPECT_EQ(c.pulse, 0);
-
-  // Gamma 1.8 on both sides: no table, and the table is the identity anyway.
-  EXPECT_EQ(c.file_gamma, 1.8);
-  EXPECT_EQ(c.screen_gamma, 1.8);
-  EXPECT_EQ(c.use_gamma_table, 0);
-  for (int v = 0; v < 256; ++v) EXPECT_EQ(c.gamma_table[v], v);
 }
 
 TEST(ColourPalette, AssignAndTheLightEntry) {

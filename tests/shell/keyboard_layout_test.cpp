@@ -1,6 +1,6 @@
-// Real X key events through SDL, with the French and the German layout: physical keys pressed
-// with xdotool reach the keyboard translation as the right virtual keys and characters. Runs
-// on a private X server (the test is started under xvfb-run), whose layout it switches.
+// Real X key events through SDL, with the US, French and German layouts: keys pressed with
+// xdotool reach the keyboard translation as the right virtual keys and characters. Runs on the
+// tests' private X server, whose layout it switches.
 #include <gtest/gtest.h>
 #include <SDL2/SDL.h>
 
@@ -10,6 +10,7 @@
 
 #include "platform/text.h"
 #include "shell/keyboard.h"
+#include "support/display_fixture.h"
 #include "support/process.h"
 
 // Last: the X headers behind it define macros such as None.
@@ -28,7 +29,8 @@ class KeyboardLayout : public ::testing::Test {
   SDL_Window* window = nullptr;
 
   void SetUp() override {
-    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs an X display";
+    std::string problem;
+    ASSERT_TRUE(test_display(&problem)) << problem;
   }
   void TearDown() override {
     if (window) SDL_DestroyWindow(window);
@@ -153,6 +155,12 @@ TEST_F(KeyboardLayout, French) {
   std::vector<std::string> syms;
   for (const auto& w : want) syms.push_back(w.keysym);
   expect_keys(press(syms), want, "fr");
+
+  // A dead circumflex then e types one character, on the e key-down.
+  const std::vector<seen_key> composed = press({"dead_circumflex", "e"});
+  ASSERT_FALSE(composed.empty());
+  EXPECT_EQ(composed.back().vkey, 69) << describe(composed);
+  EXPECT_EQ(composed.back().character, 0xEA) << describe(composed);
 }
 
 TEST_F(KeyboardLayout, German) {

@@ -1,6 +1,9 @@
 #include "support/display_fixture.h"
 
 #include <GL/gl.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <png.h>
 #include <poll.h>
@@ -204,6 +207,42 @@ gl_picture read_back_buffer(int x, int y, int width, int height) {
   return p;
 }
 
+gl_picture read_screen(int x, int y, int width, int height) {
+  gl_picture p;
+  // Xlib is loaded at run time: SDL loads it the same way, and the tests link no X library.
+  void* lib = dlopen("libX11.so.6", RTLD_NOW | RTLD_LOCAL);
+  if (!lib) return p;
+  auto open_display = reinterpret_cast<Display* (*)(const char*)>(dlsym(lib, "XOpenDisplay"));
+  auto close_display = reinterpret_cast<int (*)(Display*)>(dlsym(lib, "XCloseDisplay"));
+  auto get_image = reinterpret_cast<XImage* (*)(Display*, Drawable, int, int, unsigned, unsigned, unsigned long, int)>(
+      dlsym(lib, "XGetImage"));
+  auto sync = reinterpret_cast<int (*)(Display*, Bool)>(dlsym(lib, "XSync"));
+  Display* d = open_display && close_display && get_image && sync ? open_display(nullptr) : nullptr;
+  if (d) {
+    sync(d, False);
+    const int screen_h = DisplayHeight(d, DefaultScreen(d));
+    XImage* img = get_image(d, RootWindow(d, DefaultScreen(d)), x, screen_h - y - height, width, height, AllPlanes,
+                            ZPixmap);
+    if (img) {
+      p.width = width;
+      p.height = height;
+      p.rgba.assign(static_cast<size_t>(width) * height * 4, 255);
+      for (int row = 0; row < height; ++row)
+        for (int col = 0; col < width; ++col) {
+          const unsigned long v = XGetPixel(img, col, height - 1 - row);
+          uint8_t* q = &p.rgba[(static_cast<size_t>(row) * width + col) * 4];
+          q[0] = static_cast<uint8_t>((v & img->red_mask) >> 16);
+          q[1] = static_cast<uint8_t>((v & img->green_mask) >> 8);
+          q[2] = static_cast<uint8_t>(v & img->blue_mask);
+        }
+      XDestroyImage(img);
+    }
+    close_display(d);
+  }
+  dlclose(lib);
+  return p;
+}
+
 bool write_png(const std::string& path, const gl_picture& picture) {
   FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) return false;
@@ -229,6 +268,54 @@ bool write_png(const std::string& path, const gl_picture& picture) {
   png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
   png_destroy_write_struct(&png, &info);
   return std::fclose(f) == 0;
+}
+
+bool read_png(const std::string& path, gl_picture* picture) {
+  png_image image;
+  std::memset(&image, 0, sizeof image);
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
+  image.format = PNG_FORMAT_RGBA;
+  std::vector<uint8_t> top_first(PNG_IMAGE_SIZE(image));
+  if (!png_image_finish_read(&image, nullptr, top_first.data(), 0, nullptr)) {
+    png_image_free(&image);
+    return false;
+  }
+  picture->width = static_cast<int>(image.width);
+  picture->height = static_cast<int>(image.height);
+  picture->rgba.resize(top_first.size());
+  const size_t row = static_cast<size_t>(picture->width) * 4;
+  for (int r = 0; r < picture->height; ++r)
+    std::memcpy(&picture->rgba[r * row], &top_first[(picture->height - 1 - r) * row], row);
+  return true;
+}
+
+::testing::AssertionResult matches_golden(const gl_picture& picture, const std::string& golden_path, int tolerance,
+                                          int allowed) {
+  gl_picture golden;
+  const char* update = std::getenv("SKY_UPDATE_GOLDEN");
+  if ((update && std::strcmp(update, "1") == 0) || !read_png(golden_path, &golden)) {
+    if (!write_png(golden_path, picture)) return ::testing::AssertionFailure() << "cannot write " << golden_path;
+    return ::testing::AssertionFailure() << "wrote the golden " << golden_path << "; look at it, then commit it";
+  }
+  if (golden.width != picture.width || golden.height != picture.height)
+    return ::testing::AssertionFailure() << "size " << picture.width << "x" << picture.height << ", golden "
+                                         << golden.width << "x" << golden.height;
+  int bad = 0, first_x = -1, first_y = -1;
+  for (int y = 0; y < picture.height; ++y)
+    for (int x = 0; x < picture.width; ++x) {
+      const uint8_t* a = picture.at(x, y);
+      const uint8_t* b = golden.at(x, y);
+      for (int c = 0; c < 3; ++c)
+        if (std::abs(a[c] - b[c]) > tolerance) {
+          if (bad++ == 0) first_x = x, first_y = y;
+          break;
+        }
+    }
+  if (bad > allowed)
+    return ::testing::AssertionFailure() << bad << " pixels differ from " << golden_path << " (first at " << first_x
+                                         << ", " << first_y << ")";
+  return ::testing::AssertionSuccess();
 }
 
 std::string save_screenshot(const std::string& name) {

@@ -46,8 +46,20 @@ struct gl_picture {
 // Reads the box from the back buffer (the whole drawable when width or height is 0).
 gl_picture read_back_buffer(int x = 0, int y = 0, int width = 0, int height = 0);
 
+// Reads the box from what the X server shows (its root window, y counted up from the bottom of
+// the screen): what a user would see after a swap.
+gl_picture read_screen(int x, int y, int width, int height);
+
 // Writes the picture as an 8-bit RGBA PNG, top row first as picture viewers expect.
 bool write_png(const std::string& path, const gl_picture& picture);
+// Reads an 8-bit PNG of any colour type into an RGBA picture; false when it cannot.
+bool read_png(const std::string& path, gl_picture* picture);
+// Compares a drawing with a golden picture: every channel of every pixel within tolerance, but
+// for at most `allowed` pixels. A missing golden, or SKY_UPDATE_GOLDEN=1 in the environment,
+// writes the picture as the golden and fails, so that it is looked at before it is committed.
+::testing::AssertionResult matches_golden(const gl_picture& picture, const std::string& golden_path,
+                                          int tolerance = 2, int allowed = 0);
+
 // Reads the back buffer and writes it to <build>/screenshots/<name>.png; returns the path
 // ("" on failure). For looking at what a test drew.
 std::string save_screenshot(const std::string& name);
