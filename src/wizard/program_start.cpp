@@ -6,11 +6,14 @@
 #include "files/file_ops.h"
 #include "files/paths.h"
 #include "files/preferences.h"
+#include "graphics/draw_2d.h"
 #include "graphics/text_draw.h"
+#include "graphics/texture_manager.h"
 #include "install/installer_state.h"
 #include "install/wizard_globals.h"
 #include "platform/folders.h"
 #include "platform/process.h"
+#include "platform/window.h"
 #include "runtime/constants.h"
 #include "runtime/shell_records.h"
 #include "runtime/shell_services.h"
@@ -68,6 +71,15 @@ void draw_text(int colour, float x, float y, const std::string& text, float widt
 void draw_string(int colour, float x, float y, const std::string& text, float width, int bold, int align) {
   OGL_string(colour, x, y, text, width, static_cast<charset_t>(bold ? 1 : 0), align);
 }
+void set_colour(int entry, float red, float green, float blue) { colr.assign(entry, red, green, blue); }
+void quad_2d(int texture, int colour, float alpha, const float c[4][4], int units, int alpha_mode) {
+  OGL_2dquad(texture, colour, alpha, c[0][0], c[0][1], c[0][2], c[0][3], c[1][0], c[1][1], c[1][2], c[1][3],
+             c[2][0], c[2][1], c[2][2], c[2][3], c[3][0], c[3][1], c[3][2], c[3][3], units, alpha_mode);
+}
+// Bundled pictures the program cannot run without: a missing one is a fatal alert.
+int load_texture(int reference, int flags, const std::string& name) {
+  return tman.load_texture(4, reference, flags, 100, name);
+}
 }  // namespace
 
 void install_shell_page_calls() {
@@ -77,6 +89,9 @@ void install_shell_page_calls() {
   c.draw_text = draw_text;
   c.draw_string = draw_string;
   c.text_width = str_dx;
+  c.set_colour = set_colour;
+  c.quad_2d = quad_2d;
+  c.load_texture = load_texture;
   install_page_calls(c);
 }
 
@@ -84,7 +99,9 @@ void wizard_startup(int argc, char** argv) {
   static const char* const atlases[3] = {"RESOURCE:elements_English.png", "RESOURCE:elements_French.png",
                                          "RESOURCE:elements_German.png"};
   const int lang = mnw.language >= 0 && mnw.language <= 2 ? mnw.language : 0;
-  if (current_page_calls().load_texture) current_page_calls().load_texture(button_atlas_texture, 1282, atlases[lang]);
+  // Textures need the window's context; without a window (the release builder) there is none.
+  if (window_is_open() && current_page_calls().load_texture)
+    current_page_calls().load_texture(button_atlas_texture, 1282, atlases[lang]);
 
   std::string dirs[5];
   static const int kinds[5] = {os_dir_this_app, os_dir_desktop, os_dir_default_apps, os_dir_temp, os_dir_prefs};
