@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include "files/preferences.h"
+#include "graphics/text_draw.h"
+#include "install/modified_file_question.h"
 #include "install/release_builder_display.h"
 #include "platform/folders.h"
 #include "runtime/command_line.h"
@@ -12,9 +14,11 @@
 #include "runtime/thread_layer.h"
 #include "shell/alerts.h"
 #include "shell/display_preferences.h"
+#include "shell/file_question.h"
 #include "shell/frame_input.h"
 #include "shell/log.h"
 #include "shell/translation.h"
+#include "shell/widgets.h"
 
 bool MACIBM_fps_test() { return cmdline.has_option("--fps_test") != 0; }
 
@@ -29,6 +33,14 @@ void shell_install_hooks() {
   install_shell_hooks(hooks);
   xtim_set_frame_hook(shell_frame_tick);
   set_builder_display(shell_builder_draw_progress, shell_builder_poll_key_q);
+  set_modified_file_question(shell_select_alert);
+  graphics_widget_hooks widgets;
+  widgets.expand_label = BTN_expand_label;
+  widgets.frame1 = BTN_frame1;
+  widgets.draw_label = [](float x, float y, int type, std::string text, int lit) {
+    BTN_util_draw_label(x, y, type, text, lit);
+  };
+  install_graphics_widget_hooks(widgets);
   pref_bind_display_io(shell_display_preferences_io);
 }
 
