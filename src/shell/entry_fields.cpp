@@ -225,6 +225,9 @@ int BTN_enterstring(float x, float y, std::string* text, int max_length, const s
       OGLE_Drag(ogle, mnw.mouse_x, mnw.mouse_y);
   }
 
+  // A field that lost the focus is prepared afresh when it gets it back.
+  if (!focused && focused_field_id == id) focused_field_id = 0;
+
   // Keys for this field are fed only while it has the focus and the record is prepared for it;
   // any other entry (a stale key of a field that lost the focus) is thrown away.
   for (int i = 0; i < ctr_slot && i < kQueueSize; ++i) {
