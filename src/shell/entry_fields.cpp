@@ -228,15 +228,22 @@ int BTN_enterstring(float x, float y, std::string* text, int max_length, const s
   // A field that lost the focus is prepared afresh when it gets it back.
   if (!focused && focused_field_id == id) focused_field_id = 0;
 
-  // Keys for this field are fed only while it has the focus and the record is prepared for it;
-  // any other entry (a stale key of a field that lost the focus) is thrown away.
+  // Keys for this field are fed only while it has the focus and the record is prepared for it.
+  // Keys for the focused field wait for it (it may be drawn later in the frame); any other
+  // entry is a stale key of a field that lost the focus and is thrown away, never applied to
+  // whatever string the record was last prepared for.
+  bool waiting = false;
   for (int i = 0; i < ctr_slot && i < kQueueSize; ++i) {
     if (id_slot[i] == 0) continue;
+    if (id_slot[i] != id && id_slot[i] == focus_id) {
+      waiting = true;
+      continue;
+    }
     if (focused && id_slot[i] == id && !(flag_slot[i] & key_flag_up) && (char_slot[i] || vkey_slot[i]))
       feed_key(char_slot[i], vkey_slot[i], flag_slot[i]);
     char_slot[i] = vkey_slot[i] = flag_slot[i] = id_slot[i] = 0;
   }
-  ctr_slot = 0;
+  if (!waiting) ctr_slot = 0;
 
   BTN_frame1(9, x + width * 0.5f - 2, y + 3, width + 10, 0);
   std::string left, right, help;

@@ -56,15 +56,21 @@ int number_field(float x, float y, double* value, int digits, int decimals, doub
 
   double v = *value;
   bool changed = false;
+  // Keys for the focused widget wait for it if it comes later in the frame; others are stale.
+  bool waiting = false;
   for (int i = 0; i < ctr_slot && i < kQueueSize; ++i) {
+    if (id_slot[i] != 0 && id_slot[i] != id && id_slot[i] == focus_id) {
+      waiting = true;
+      continue;
+    }
     if (id_slot[i] == 0) continue;
-    if (id_slot[i] == id && !(flag_slot[i] & key_flag_up)) {
+    if (focused && id_slot[i] == id && !(flag_slot[i] & key_flag_up)) {
       v = BTN_number_key(v, digits, decimals, minimum, maximum, char_slot[i], vkey_slot[i], &BTN_number_hot_digit);
       changed = true;
     }
     char_slot[i] = vkey_slot[i] = flag_slot[i] = id_slot[i] = 0;
   }
-  ctr_slot = 0;
+  if (!waiting) ctr_slot = 0;
 
   // Clicks on the arrows above and below the cells; a click on a border steps both cells.
   if (!draw.menu_open() && !in_row && in_box(x, row_right, y - 18, y + 24)) {

@@ -146,7 +146,13 @@ void BTN_chars(float x, float y, char* text, int length, const std::string& labe
       BTN_register_focus(id, char_slot, vkey_slot, flag_slot, id_slot, &ctr_slot, 64, 0x1F0, row_click ? 1 : 0);
   if (focused) hot_digit = std::clamp(hot_digit, 0, length - 1);
   auto step = [&](int i, int by) { text[i] = BTN_chars_alphabet[(BTN_chars_index(text[i]) + by + 38) % 38]; };
+  // Keys for the focused widget wait for it if it comes later in the frame; others are stale.
+  bool waiting = false;
   for (int i = 0; i < ctr_slot && i < 64; ++i) {
+    if (id_slot[i] != 0 && id_slot[i] != id && id_slot[i] == focus_id) {
+      waiting = true;
+      continue;
+    }
     if (id_slot[i] == id && focused && !(flag_slot[i] & key_flag_up)) {
       const int c = char_slot[i], vk = vkey_slot[i];
       if (vk == vk_left)
@@ -164,7 +170,7 @@ void BTN_chars(float x, float y, char* text, int length, const std::string& labe
     }
     char_slot[i] = vkey_slot[i] = flag_slot[i] = id_slot[i] = 0;
   }
-  ctr_slot = 0;
+  if (!waiting) ctr_slot = 0;
 
   BTN_frame1(9, x + 5.0f * static_cast<float>(length) + 1, y + 3, 10.0f * static_cast<float>(length) + 11, 0);
   for (int i = 0; i < length; ++i) {
