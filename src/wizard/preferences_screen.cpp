@@ -38,7 +38,7 @@ void prefs_draw_frame() {
   int manual_streams = stg.stream_count != 0 ? 1 : 0;
 
   int os_choice = stg.download_os - 1;
-  if (BTN_textlist(200, 310, &os_choice, T("Macintosh-Windows-Linux"),
+  if (BTN_textlist(200, 310, &os_choice, "Macintosh-Windows-Linux",
                    T("Operating System to download Skyrill for:|(Install and copy the entire Skyrill folder to "
                      "another computer if you like)")))
     stg.download_os = os_choice + 1;
