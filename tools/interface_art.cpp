@@ -268,7 +268,7 @@ void draw_panel(canvas& c, const slot& k) {
       {"panel_window", {9, 9, 14, 4, 8}},   {"panel_plain", {9, 9, 14, 4, 8}},
       {"panel_help", {9, 9, 14, 4, 6}},     {"panel_highlight", {9, 9, 14, 4, 8}},
       {"panel_list", {2, 2, 2, 2, 3}},      {"panel_menu", {8, 8, 13, 2, 5}},
-      {"panel_small", {7, 7, 10, 3, 5}},    {"panel_wizard", {1, 1, 1, 1, 7}},
+      {"panel_small", {7, 7, 7, 3, 5}},    {"panel_wizard", {1, 1, 1, 1, 7}},
   };
   const panel_shape p = shapes.at(k.kind);
   const double bx0 = x0 + p.left, bx1 = x1 - p.right, by0 = y0 + p.bottom, by1 = y1 - p.top;

@@ -2,8 +2,8 @@
 // progress line need of the frame around them: making a screen current, running one frame of
 // the event procedure, clearing to the background colour, a filled rectangle and the buffer
 // swap. The event procedure's unit fills the first two at start-up; until it does, there is no
-// frame to ask in. The drawing entries default to plain immediate-mode GL until the 2-D
-// primitives take them over. Tests install a frame of their own. Main thread only.
+// frame to ask in. The drawing entries are the graphics layer's 2-D primitives. Tests install a
+// frame of their own. Main thread only.
 #pragma once
 
 struct shell_screen_calls {

@@ -1,55 +1,23 @@
-// The widget toolkit's drawing calls on plain immediate-mode GL, used until start-up points
-// them at the state cache and the texture manager.
+// The widget toolkit's drawing calls: the graphics layer's cached state, texture binds through
+// the texture manager, its colour rule, quads and swap.
 #include "shell/widget_drawing.h"
 
 #include <GL/gl.h>
 
-#include <algorithm>
-
-#include "graphics/gl_capabilities.h"
+#include "graphics/draw_2d.h"
+#include "graphics/gl_state.h"
 #include "graphics/text_draw.h"
-#include "platform/window.h"
-#include "runtime/shell_records.h"
+#include "graphics/texture_manager.h"
 
 namespace {
 
-// The frame colour rule: entries up to 45 are tinted by the light entry 105; monochrome turns
-// the colour into its clamped brightness in green; the global alpha applies, and a colour that
-// is all but opaque is set with alpha 1 so that no earlier alpha lingers.
-void set_frame_colour(int colour, float alpha) {
-  colour = std::clamp(colour, 0, colr_class::entry_count - 1);
-  float r = colr.rgb[colour][0], g = colr.rgb[colour][1], b = colr.rgb[colour][2];
-  if (colour <= 45) {
-    r *= colr.rgb[105][0];
-    g *= colr.rgb[105][1];
-    b *= colr.rgb[105][2];
-  }
-  if (ren.monochrome) {
-    g = std::clamp(r + g + b, 0.01f, 1.0f);
-    r = b = 0;
-  }
-  const float a = alpha * ren.global_alpha;
-  glColor4f(r, g, b, a > 0.99f ? 1.0f : a);
-}
-
-void begin_textured(int ref) {
-  // Widgets lie flat on the screen: nothing may fog, light or depth-test them away, and the
-  // atlas's soft edges blend over what is below.
-  glDisable(GL_FOG);
-  glDisable(GL_LIGHTING);
-  glDisable(GL_DEPTH_TEST);
-  glDepthMask(GL_FALSE);
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  glEnable(GL_TEXTURE_2D);
-  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(ref));
-  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-}
-
 void gl_quads(int ref, int colour, float s_scale, float t_scale, const std::vector<widget_quad>& quads) {
   if (quads.empty()) return;
-  begin_textured(ref);
-  set_frame_colour(colour, 1.0f);
+  // Widgets lie flat on the screen: no fog, one texture unit, no lighting, the atlas's soft
+  // edges blended over what is below, and no depth test or writes.
+  OGL_setstate(1, 1, 3, 5, 9, 11);
+  tman.bind_ref(ref, 0, 0);
+  set_palette_colour(colour, 1.0f);
   glBegin(GL_QUADS);
   for (const widget_quad& q : quads) {
     glTexCoord2f(q.s0 * s_scale, q.t0 * t_scale);
@@ -64,15 +32,9 @@ void gl_quads(int ref, int colour, float s_scale, float t_scale, const std::vect
   glEnd();
 }
 
-void gl_quad_2d(int ref, int colour, float alpha, const float corners[4][4]) {
-  begin_textured(ref);
-  set_frame_colour(colour, alpha);
-  glBegin(GL_QUADS);
-  for (int i = 0; i < 4; ++i) {
-    glTexCoord2f(corners[i][2], corners[i][3]);
-    glVertex2f(corners[i][0] + mnw.origin_x, corners[i][1] + mnw.origin_y);
-  }
-  glEnd();
+void gl_quad_2d(int ref, int colour, float alpha, const float c[4][4]) {
+  OGL_2dquad(ref, colour, alpha, c[0][0], c[0][1], c[0][2], c[0][3], c[1][0], c[1][1], c[1][2], c[1][3], c[2][0],
+             c[2][1], c[2][2], c[2][3], c[3][0], c[3][1], c[3][2], c[3][3], 1, 5);
 }
 
 float regular_text(int colour, float x, float y, const std::string& text, float wrap_width, int align) {
@@ -94,7 +56,7 @@ widget_draw_calls make_defaults() {
   calls.text = regular_text;
   calls.text_width = str_dx;
   calls.number = bold_number;
-  calls.swap = window_swap;
+  calls.swap = OGL_sbuff;
   calls.set_help = keep_help;
   calls.screen_title = kept_title;
   calls.menu_open = no_menu_open;

@@ -2,9 +2,9 @@
 // one table of calls so that the geometry of every frame can be recorded without GL and so
 // that the toolkit does not wait on the units beside it: the textured quads, the text, the
 // buffer swap, the hover-help text, the current screen's title and whether an in-window menu
-// is open. The defaults draw with plain immediate-mode GL on the current context; start-up
-// points them at the state cache, the texture manager and the shell's globals once those are
-// in place. Main thread only.
+// is open. The defaults draw through the graphics layer (state cache, texture manager, 2-D
+// primitives, text); the hover help, title and menu entries keep their own values until the
+// shell's globals take them over. Main thread only.
 #pragma once
 
 #include <string>

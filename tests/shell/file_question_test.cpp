@@ -17,9 +17,13 @@
 #include "shell/file_question.h"
 #include "shell/modal_screen.h"
 #include "shell/startup.h"
+#include "shell/translation.h"
+#include "graphics/text_draw.h"
 #include "shell/widgets.h"
 #include "support/display_fixture.h"
+#include "support/graphics_fixture.h"
 #include "support/interface_atlas.h"
+#include "widget_text_state.h"
 #include "support/shell_double.h"
 
 namespace {
@@ -60,21 +64,17 @@ void test_event_proc() {
   glClear(GL_COLOR_BUFFER_BIT);
 }
 
-class FileQuestion : public gl_display_test {
+class FileQuestion : public gl_graphics_test {
  protected:
   static void SetUpTestSuite() {
-    gl_display_test::SetUpTestSuite();
+    gl_graphics_test::SetUpTestSuite();
     platform_set_executable_path(std::string(SKY_RESOURCES_DIR) + "/../skyrill-installer");
     ASSERT_TRUE(load_interface_atlases());
+    route_text_through_caches();
   }
   void SetUp() override {
-    gl_display_test::SetUp();
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(0, 1024, 0, 768, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    mnw = mnw_struct{};
+    gl_graphics_test::SetUp();
+    mnw.mouse_down = mnw.mouse_up = mnw.mouse_held = 0;
     test_startwind(0);
     app_done = 0;
     frames = 0;
@@ -161,6 +161,33 @@ TEST_F(FileQuestion, TheEngineAsksThroughTheShell) {
   shell_install_hooks();
   click(308 + 130 - 2, 53 + 9);
   EXPECT_EQ(select_alert("/a/b.txt", 1), answer_replace_folder);
+}
+
+TEST_F(FileQuestion, EveryLanguageFitsItsButtons) {
+  shell_install_hooks();
+  const char* files[] = {"", "French.txt", "German.txt"};
+  const int languages[] = {lang_english, lang_french, lang_german};
+  for (int l = 0; l < 3; ++l) {
+    UTL_translate_clear();
+    if (*files[l]) translate_load_file(languages[l], std::string(SKY_SOURCE_DIR) + "/resources/" + files[l], files[l]);
+    for (int deleting = 0; deleting <= 1; ++deleting) {
+      const file_question_button* buttons = file_question_buttons(deleting);
+      for (int i = 0; i < 5; ++i) {
+        const std::string shown = UTL_translate_string(buttons[i].label);
+        if (l > 0) {
+          EXPECT_NE(shown, buttons[i].label) << files[l];
+        }
+        // A few units of the button's rounded ends stay clear on each side.
+        EXPECT_LE(str_dx(shown) + 8, buttons[i].width) << files[l] << ": " << shown;
+      }
+    }
+    if (l == 1) {
+      click(584 + 100 - 2, 28 + 9);
+      EXPECT_EQ(shell_select_alert("/home/pilote/Skyrill 9/Resources/réglages.txt", 0), answer_cancel);
+      EXPECT_FALSE(save_screenshot("file_question_french").empty());
+    }
+  }
+  UTL_translate_clear();
 }
 
 TEST_F(FileQuestion, BuilderLineAcrossTheTopAndItsKey) {

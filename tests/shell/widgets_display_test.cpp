@@ -15,11 +15,15 @@
 #include "platform/text.h"
 #include "platform/window.h"
 #include "runtime/shell_records.h"
+#include "graphics/text_draw.h"
 #include "shell/keyboard.h"
+#include "shell/startup.h"
 #include "shell/widget_drawing.h"
 #include "shell/widgets.h"
 #include "support/display_fixture.h"
+#include "support/graphics_fixture.h"
 #include "support/interface_atlas.h"
+#include "widget_text_state.h"
 #include "support/shell_double.h"
 
 namespace {
@@ -39,26 +43,22 @@ struct page_state {
   float heading = 45;
 };
 
-class WidgetsOnScreen : public gl_display_test {
+class WidgetsOnScreen : public gl_graphics_test {
  protected:
   static void SetUpTestSuite() {
-    gl_display_test::SetUpTestSuite();
+    gl_graphics_test::SetUpTestSuite();
     platform_set_executable_path(std::string(SKY_RESOURCES_DIR) + "/../skyrill-installer");
     ASSERT_TRUE(load_interface_atlases());
+    route_text_through_caches();
     key_delivery delivery;
     delivery.dispatch_to_focus = BTN_dispatch_to_focus;
     keys_set_delivery(delivery);
   }
 
   void SetUp() override {
-    gl_display_test::SetUp();
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(0, 1024, 0, 768, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    gl_graphics_test::SetUp();
     // Screen 2 (600 x 380) centred in the 1024 x 768 window.
-    mnw = mnw_struct{};
+    mnw.mouse_down = mnw.mouse_up = mnw.mouse_held = 0;
     mnw.topwi = 2;
     mnw.screen_w = 600;
     mnw.screen_h = 380;
@@ -197,6 +197,62 @@ TEST_F(WidgetsOnScreen, ThePageDrawsFromTheAtlas) {
     if (std::find(seen.begin(), seen.end(), c) == seen.end()) seen.push_back(c);
   }
   EXPECT_GE(seen.size(), 2u);
+  // The Next button's left edge is a line darker than the panel beside it, above its label.
+  auto brightness = [&](int x, int y) {
+    const uint8_t* c = p.at(x, y);
+    return c[0] + c[1] + c[2];
+  };
+  const int row = 194 + 33, panel = brightness(212 + 440, row);
+  int darkest = panel;
+  for (int x = 212 + 453; x <= 212 + 458; ++x) darkest = std::min(darkest, brightness(x, row));
+  EXPECT_LT(darkest, panel - 60);
+  // The ticked box shows its mark: the box's middle is darker than an empty box's.
+  EXPECT_LT(brightness(212 + 150, 194 + 263), brightness(212 + 150, 194 + 283) - 60);
+}
+
+TEST_F(WidgetsOnScreen, EveryFrameTypeDrawsInItsPlace) {
+  // The whole window is the screen here.
+  mnw.topwi = 0;
+  mnw.screen_w = 1024;
+  mnw.screen_h = 768;
+  mnw.origin_x = 0;
+  mnw.origin_y = 0;
+  glClearColor(colr.rgb[34][0], colr.rgb[34][1], colr.rgb[34][2], 1);
+  glClear(GL_COLOR_BUFFER_BIT);
+  const gl_picture empty = read_back_buffer();
+  struct bar {
+    int type;
+    float x, y, width;
+  } bars[] = {{0, 120, 740, 200}, {1, 360, 740, 200}, {2, 100, 690, 120}, {3, 260, 690, 120}, {4, 440, 690, 150},
+              {5, 600, 690, 90},  {7, 120, 650, 150}, {8, 300, 650, 100}, {9, 460, 650, 120}, {10, 640, 650, 120}};
+  for (const bar& b : bars) BTN_frame1(b.type, b.x, b.y, b.width, 0);
+  BTN_frame0(6, 780, 660, 80);
+  struct panel {
+    int type;
+    float x, y, w, h;
+    const char* title;
+  } panels[] = {{11, 30, 380, 220, 180, "Window"},  {12, 290, 380, 220, 180, "Plain window"},
+                {13, 550, 380, 200, 180, "Panel"},  {14, 800, 380, 190, 180, "Help"},
+                {15, 30, 120, 220, 180, "Choice"},  {16, 290, 130, 200, 160, "List"},
+                {17, 540, 140, 120, 150, "Menu"},   {18, 700, 140, 120, 150, ""},
+                {19, 860, 140, 120, 150, ""},       {20, 40, 20, 900, 60, "Steps"}};
+  for (const panel& p : panels) BTN_frame2(p.type, p.x, p.y, p.w, p.h, p.title);
+  save_screenshot("widgets_frame_types");
+  const gl_picture drawn = read_back_buffer();
+  // Every bar and panel changed the pixels at its centre, and the edges of a panel differ from
+  // its middle (a border, not a flat box).
+  for (const bar& b : bars)
+    EXPECT_NE(drawn.rgb(static_cast<int>(b.x), static_cast<int>(b.y)), empty.rgb(static_cast<int>(b.x), static_cast<int>(b.y)))
+        << "bar " << b.type;
+  for (const panel& p : panels) {
+    const int cx = static_cast<int>(p.x + p.w / 2), cy = static_cast<int>(p.y + p.h / 2);
+    int changed = 0;
+    for (int y = cy - 20; y <= cy + 20; ++y)
+      for (int x = cx - 20; x <= cx + 20; ++x) changed += drawn.rgb(x, y) != empty.rgb(x, y);
+    EXPECT_GT(changed, 800) << "panel " << p.type;
+    const int left = static_cast<int>(p.x) - 2;
+    EXPECT_NE(drawn.rgb(left, cy), drawn.rgb(cx, cy)) << "panel " << p.type;
+  }
 }
 
 TEST_F(WidgetsOnScreen, ClicksReachTheWidgetUnderThem) {
@@ -261,6 +317,27 @@ TEST_F(WidgetsOnScreen, TabAndShiftTabMoveTheFocus) {
   click(300, 330);
   frame(s);
   EXPECT_EQ(focus_id, 0);
+}
+
+// Last: the real shell's hooks replace the double's for the rest of this program.
+TEST_F(WidgetsOnScreen, TheShellLendsItsWidgetsToTheTextFields) {
+  const int left = 212 + 300 - 40;  // the field's left end: 300 less half of 73 + 7, rounded
+  auto field_edge_ink = [&] {
+    glClear(GL_COLOR_BUFFER_BIT);
+    OGL_boxed_string(300, 200, "Name|units", "abcdefghij", font_regular, 43);
+    const gl_picture p = read_back_buffer(left - 6, 194 + 200 - 12, 12, 30);
+    int ink = 0;
+    for (int y = 0; y < p.height; ++y)
+      for (int x = 0; x < p.width; ++x) ink += p.rgb(x, y) != p.rgb(0, 0);
+    return ink;
+  };
+  glClearColor(0, 0, 0, 1);
+  const int before = field_edge_ink();
+  shell_install_hooks();
+  const int after = field_edge_ink();
+  EXPECT_EQ(before, 0);
+  EXPECT_GT(after, 20);
+  save_screenshot("widgets_boxed_string");
 }
 
 }  // namespace

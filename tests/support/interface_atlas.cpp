@@ -1,10 +1,12 @@
 #include "support/interface_atlas.h"
 
-#include <GL/gl.h>
 #include <png.h>
 
 #include <cstring>
+#include <vector>
 
+#include "graphics/image_desc.h"
+#include "graphics/texture_manager.h"
 #include "runtime/shell_records.h"
 
 gl_picture read_png_bottom_up(const std::string& path) {
@@ -25,16 +27,6 @@ gl_picture read_png_bottom_up(const std::string& path) {
 }
 
 namespace {
-
-void upload(int ref, const gl_picture& pic) {
-  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(ref));
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, pic.width, pic.height, 0, GL_RGBA, GL_UNSIGNED_BYTE, pic.rgba.data());
-}
 
 // Entries 34 to 47 from the swatch pixels (column 319 and one at (395, 115)); 39 is the mean
 // of 35 and 38.
@@ -60,8 +52,12 @@ bool load_interface_atlases() {
   const gl_picture atlas = read_png_bottom_up(folder + "interface.png");
   const gl_picture buttons = read_png_bottom_up(folder + "elements_English.png");
   if (atlas.width != 512 || buttons.width != 1024) return false;
-  upload(392, atlas);
-  upload(395, buttons);
+  // The loads decode through the shared scratch buffer, which start-up provides.
+  static std::vector<unsigned char> scratch(TEX_scratch_bytes);
+  if (!scratch_array) scratch_array = scratch.data();
+  if (tman.load_texture(4, 392, 0x702, 100, folder + "interface.png") != 392) return false;
+  if (tman.load_texture(4, 395, 0x502, 100, folder + "elements_English.png") != 395) return false;
   take_palette(atlas);
   return true;
 }
+

@@ -1,7 +1,7 @@
-// The program's committed interface pictures as GL textures for tests that draw widgets: the
-// interface atlas (392) and the English button atlas (395) read from resources/, uploaded as
-// the texture manager would, and palette entries 34 to 47 taken from the atlas's swatches as
-// start-up takes them. Needs a current GL context (the display fixture's).
+// The program's committed interface pictures for tests that draw widgets: the interface atlas
+// (392) and the English button atlas (395) loaded from resources/ by the texture manager, and
+// palette entries 34 to 47 taken from the atlas's swatches as start-up takes them. Needs the
+// graphics layer started on a current context (graphics_fixture.h).
 #pragma once
 
 #include <string>
@@ -12,6 +12,7 @@
 // it cannot be read.
 gl_picture read_png_bottom_up(const std::string& path);
 
-// Uploads both atlases from the source tree's resources/ and sets the interface palette.
+// Loads both atlases from the source tree's resources/ and sets the interface palette.
 // False when a picture cannot be read.
 bool load_interface_atlases();
+
