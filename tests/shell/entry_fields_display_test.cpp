@@ -19,6 +19,8 @@
 #include "shell/value_widgets.h"
 #include "shell/widgets.h"
 #include "support/display_fixture.h"
+#include "support/graphics_fixture.h"
+#include "widget_text_state.h"
 #include "support/interface_atlas.h"
 #include "support/shell_double.h"
 
@@ -43,32 +45,28 @@ bool has_control_byte(const std::string& s) {
   return false;
 }
 
-class EntryFields : public gl_display_test {
+class EntryFields : public gl_graphics_test {
  protected:
   static void SetUpTestSuite() {
-    gl_display_test::SetUpTestSuite();
+    gl_graphics_test::SetUpTestSuite();
     platform_set_executable_path(std::string(SKY_RESOURCES_DIR) + "/../skyrill-installer");
     ASSERT_TRUE(load_interface_atlases());
+    route_text_through_caches();
     key_delivery delivery;
     delivery.dispatch_to_focus = BTN_dispatch_to_focus;
     keys_set_delivery(delivery);
   }
 
   void SetUp() override {
-    gl_display_test::SetUp();
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(0, 1024, 0, 768, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    mnw = mnw_struct{};
+    gl_graphics_test::SetUp();
+    mnw.mouse_down = mnw.mouse_up = mnw.mouse_held = 0;
+    mnw.cursor_request = 0;
     mnw.open_menu = -1;
     mnw.topwi = 2;
     mnw.screen_w = 600;
     mnw.screen_h = 380;
     mnw.origin_x = 212;
     mnw.origin_y = 194;
-    mnw.pix_per_unit = 1;
     focus_id = 0;
     BTN_begin_focus_ring();
     shell_double::reset();

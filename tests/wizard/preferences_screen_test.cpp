@@ -25,6 +25,8 @@
 #include "shell/widget_drawing.h"
 #include "shell/widgets.h"
 #include "support/display_fixture.h"
+#include "support/graphics_fixture.h"
+#include "../shell/widget_text_state.h"
 #include "support/interface_atlas.h"
 #include "support/temp_tree.h"
 #include "wizard/preferences_screen.h"
@@ -33,12 +35,13 @@ namespace {
 
 std::vector<std::string> alerts_seen;
 
-class PreferencesScreen : public gl_display_test {
+class PreferencesScreen : public gl_graphics_test {
  protected:
   static void SetUpTestSuite() {
-    gl_display_test::SetUpTestSuite();
+    gl_graphics_test::SetUpTestSuite();
     platform_set_executable_path(std::string(SKY_RESOURCES_DIR) + "/../skyrill-installer");
     ASSERT_TRUE(load_interface_atlases());
+    route_text_through_caches();
     shell_hooks hooks;
     hooks.alert = [](int, std::string l1, std::string l2, std::string, std::string, int, const char*, int) {
       alerts_seen.push_back(l1 + " / " + l2);
@@ -52,22 +55,15 @@ class PreferencesScreen : public gl_display_test {
   }
 
   void SetUp() override {
-    gl_display_test::SetUp();
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(0, 1024, 0, 768, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    mnw = mnw_struct{};
+    gl_graphics_test::SetUp();
+    mnw.mouse_down = mnw.mouse_up = mnw.mouse_held = 0;
+    mnw.cursor_request = 0;
     mnw.open_menu = -1;
     mnw.topwi = 2;
     mnw.screen_w = 600;
     mnw.screen_h = 380;
     mnw.origin_x = 212;
     mnw.origin_y = 194;
-    mnw.pix_per_unit = 1;
-    mnw.draw_w = 1024;
-    mnw.draw_h = 768;
     widget_screen_title() = "Preferences";
     widget_drawing().menu_open = [] { return mnw.open_menu != -1 ? 1 : 0; };
     focus_id = 0;
