@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "runtime/shell_records.h"
+#include "shell/event_proc.h"
 #include "shell/menus.h"
 #include "shell/shell_globals.h"
 #include "shell/translation.h"
@@ -312,6 +313,14 @@ TEST_F(ValueWidgets, TextListFitsTheWindowWithoutTouchingTheChoice) {
   EXPECT_EQ(choice, 0);
   EXPECT_GE(mnw.origin_y + menu[popup_menu].items.back().y1, 0);
   EXPECT_LT(mnw.origin_y + menu[popup_menu].items.back().y1, 12);
+
+  // A list left open does not open itself on the next screen.
+  MACIBM_startwind(2, 0);
+  EXPECT_EQ(active_popup_code, 0);
+  EXPECT_EQ(mnw.open_menu, -1);
+  active_popup_code = static_cast<int>(10 * 1024 + 200);
+  mnw.origin_y = 110;
+  BTN_textlist(200, 10, &choice, "a-b-c-d-e-f-g-h-i-j-k-l", "");
 
   // Escape closes an open list without a pick.
   escape_hit = 1;
