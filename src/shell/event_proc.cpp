@@ -278,6 +278,8 @@ void MACIBM_startwind(int screen, int) {
 
   BTN_unfocus_any();
   mnw.open_menu = -1;
+  // A list left open on the last screen must not open itself on this one.
+  active_popup_code = select_popup_code = 0;
   mnw.topwi = screen;
   mnw.mouse_wi = screen;
 

@@ -35,3 +35,22 @@ extern int active_popup_code;
 void MACIBM_clear_menus(int mode);
 // Name emptied, parent -1, box (0, 0, 0, 0), items removed.
 void MACIBM_clear_menu(int index);
+
+// Building and drawing the menus.
+// Items removed.
+void MACIBM_clear_items(int index);
+// A menu in the bar (code 0) or a sub-menu hanging from item code % 300 of menu code / 300.
+void MACIBM_create_menu(int index, int code, std::string name);
+// Sets one item of a menu (the array grows with empty items as needed) and lays out the menu.
+void MACIBM_append_menu(int menu_index, int item_index, int command_code, std::string label, int unused);
+// Removes one item; the items below it move up by its height. An item past the end: nothing.
+void MACIBM_remove_menu_item(int menu_index, int item_index);
+// Builds menus from folder + "menus/" + the language's folder + file_name.
+void MACIBM_read_menus(const std::string& folder, const std::string& file_name);
+// Draws the open menu (the bar and its drop-down, or the pop-up list); once per frame.
+void standard_gui();
+// The width of a text for the menu layout; 8 units a byte under the coded language 100000.
+float menu_dx(const std::string& text);
+int accept_item(int item);
+// The box around the open menu's items while it is drawn.
+extern float m_x1, m_y1, m_x2, m_y2;
