@@ -6,6 +6,7 @@
 
 #include "files/zip_archive.h"
 #include "install/disc_drive.h"
+#include "install/disc_pipeline.h"
 #include "install/install_model.h"
 #include "install/installer_state.h"
 #include "install/wizard_globals.h"
@@ -175,6 +176,38 @@ TEST_F(DiscDrive, ChangerPutsTheNextDiscInOnEject) {
   EXPECT_EQ(dvd_path, disc(1));      // but it is found by its release folder
   UTIL_switch_disk(1);
   EXPECT_EQ(platform_test_drive_disc(), disc(0));
+}
+
+}  // namespace
+
+namespace {
+
+// The disk report's extra need: the archives that may wait in the staging folder at once (all
+// of them, or the byte bound, but never less than the largest) and 4 KB per folder to make.
+TEST(DiscSpace, ExtraNeedCountsWaitingArchivesAndNewFolders) {
+  temp_tree t;
+  reset_model();
+  dest_dir_path = t.path() + "inst/";
+  make_folders(dest_dir_path + "Existing/");
+  add_history("All/Existing/a.dat", {sig("a")}, "NONE");
+  add_history("All/New/Deeper/b.dat", {sig("b")}, "NONE");
+  add_history("All/New/c.dat", {sig("c")}, "NONE");
+  add_history("All/Skipped/d.dat", {sig("d")}, "NONE");
+  const float zip_kb[] = {100, 300, 200, 5000};
+  for (size_t h = 0; h < sim_info.size(); ++h) {
+    sim_info[h].back().zip_size = zip_kb[h];
+    sim_info[h].back().do_install = h != 3;
+  }
+  const int64_t saved = disc_queue_byte_limit;
+  struct row {
+    int64_t limit;
+    float kb;
+  } rows[] = {{int64_t(1) << 30, 600 + 2 * 4}, {250000, 300 + 2 * 4}, {1, 300 + 2 * 4}};
+  for (const row& r : rows) {
+    disc_queue_byte_limit = r.limit;
+    EXPECT_FLOAT_EQ(disc_install_extra_kb(), r.kb) << r.limit;
+  }
+  disc_queue_byte_limit = saved;
 }
 
 }  // namespace
