@@ -80,3 +80,10 @@ void BTN_chars(float x, float y, char* text, int length, const std::string& labe
 // The picker's alphabet index of a character (any case); 1 ('0') for one outside it.
 int BTN_chars_index(char c);
 extern const char BTN_chars_alphabet[39];
+
+// Longitude and latitude entry
+// Edits *longitude and *latitude (decimal degrees) as whole degrees plus minutes with three
+// decimals, in two rows placed downwards from the layout cursor: *y drops by 100, *x is read.
+// An angle is written back only in a frame in which one of its fields changed. 1 when any of
+// the four fields changed this frame.
+int enter_lat_lon(float* x, float* y, float* longitude, float* latitude);
