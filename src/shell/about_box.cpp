@@ -2,7 +2,6 @@
 #include "shell/about_box.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <sstream>
 
 #include "files/error_codes.h"
@@ -66,7 +65,21 @@ void server_and_path(const std::string& rest, std::string* server, std::string* 
   in >> *server >> *path;
 }
 
-std::string tr(const char* english) { return UTL_translate_string(english); }
+// Fills a translated message's "%s", "%d" and "%%" in order without handing the text to printf:
+// a translation is data, and a stray conversion in it must not read arguments that are not there.
+std::string fill_message(const std::string& format, const std::string& text, int number) {
+  std::string out;
+  for (size_t i = 0; i < format.size(); ++i) {
+    if (format[i] == '%' && i + 1 < format.size()) {
+      const char c = format[i + 1];
+      if (c == 's') { out += text; ++i; continue; }
+      if (c == 'd') { out += std::to_string(number); ++i; continue; }
+      if (c == '%') { out += '%'; ++i; continue; }
+    }
+    out += format[i];
+  }
+  return out;
+}
 
 }  // namespace
 
@@ -102,13 +115,13 @@ void about_read_server_list(const std::string& path, about_box_state* s) {
   s->is_beta = 0;
   s->ins_state = 4;
   if (s->version_final == -1) {
-    s->err_msg = tr("Can't connect to the net to find latest version.");
+    s->err_msg = UTL_translate_string("Can't connect to the net to find latest version.");
   } else if (s->version_final == about_build_version) {
-    s->err_msg = tr("Your version of Skyrill is up to date.");
+    s->err_msg = UTL_translate_string("Your version of Skyrill is up to date.");
   } else if (s->version_final > about_build_version) {
     s->is_latest = 0;
   } else if (s->version_beta <= about_build_version) {
-    s->err_msg = tr("You have the latest Skyrill beta.");
+    s->err_msg = UTL_translate_string("You have the latest Skyrill beta.");
   } else {
     s->is_beta = 1;
     s->is_latest = 0;
@@ -119,9 +132,9 @@ void about_read_server_list(const std::string& path, about_box_state* s) {
     if (!s->installer_server.empty() && !s->installer_path.empty()) {
       s->ins_state = 1;
     } else {
-      s->err_msg = (s->is_beta ? tr("There is a newer beta of Skyrill available! Visit")
-                               : tr("There is a new version of Skyrill available! Visit")) +
-                   " " + about_maker_web_address + tr(" to download the update.");
+      s->err_msg = (s->is_beta ? UTL_translate_string("There is a newer beta of Skyrill available! Visit")
+                               : UTL_translate_string("There is a new version of Skyrill available! Visit")) +
+                   " " + about_maker_web_address + UTL_translate_string(" to download the update.");
     }
   }
 }
@@ -152,23 +165,23 @@ void about_draw(about_box_state* s) {
   line(49, about_maker_web_address);
   y -= 10;
   if (s->version_str_found) {
-    line(47, tr(s->is_beta ? "The current beta version of Skyrill is now " : "The current version of Skyrill is now ") +
+    line(47, UTL_translate_string(s->is_beta ? "The current beta version of Skyrill is now " : "The current version of Skyrill is now ") +
                  (s->is_beta ? s->version_str_net_beta : s->version_str_net) + ".");
   } else {
-    line(47, tr("I could not connect to the net to find the current version of Skyrill at") + " " +
+    line(47, UTL_translate_string("I could not connect to the net to find the current version of Skyrill at") + " " +
                  about_maker_web_address + "!");
   }
   for (const char* credit : kCredits) line(47, credit);
   const float message_y = y + 10 - 40;
 
   if (BTN_action(191, 17, 0, 0, 1,
-                 tr("Go to") + " " + about_maker_web_address + tr(" for free updates and tons of other cool stuff!"),
+                 UTL_translate_string("Go to") + " " + about_maker_web_address + UTL_translate_string(" for free updates and tons of other cool stuff!"),
                  "-"))
     go_to_URL(about_maker_web_address);
 
   switch (s->ins_state) {
     case 1:
-      if (BTN_action(492, 17, 0, 0, 1, s->is_beta ? tr(" Get New Beta! ") : tr("Update Skyrill!"), "-"))
+      if (BTN_action(492, 17, 0, 0, 1, s->is_beta ? UTL_translate_string(" Get New Beta! ") : UTL_translate_string("Update Skyrill!"), "-"))
         s->ins_state = 2;
       break;
     case 2: {
@@ -177,10 +190,8 @@ void about_draw(about_box_state* s) {
         std::string name;
         const int err = zip_to_file(kInstallerLocal, "./", &name, 0);
         if (err != 0) {
-          char text[512];
-          std::snprintf(text, sizeof text, tr("There was an error unzipping the installer: %s (%d)").c_str(),
-                        error_str(err).c_str(), err);
-          s->err_msg = text;
+          s->err_msg = fill_message(UTL_translate_string("There was an error unzipping the installer: %s (%d)"),
+                                    error_str(err), err);
           s->ins_state = 4;
         } else {
           if (!name.empty() && name.back() == '/') name.pop_back();
@@ -188,16 +199,14 @@ void about_draw(about_box_state* s) {
           s->ins_state = 3;
         }
       } else if (got == 2) {
-        s->err_msg = tr("I was unable to download the installer from the net.");
+        s->err_msg = UTL_translate_string("I was unable to download the installer from the net.");
         s->ins_state = 4;
       } else {
         // percent_done works in 64 bits, so a large installer never shows a negative share.
         const int percent = http.percent_done(1);
-        char text[256];
-        if (percent < 0)
-          std::snprintf(text, sizeof text, "%s", tr("Downloading the installer...").c_str());
-        else
-          std::snprintf(text, sizeof text, tr("Downloading the installer...%d%% complete").c_str(), percent);
+        const std::string text =
+            percent < 0 ? UTL_translate_string("Downloading the installer...")
+                        : fill_message(UTL_translate_string("Downloading the installer...%d%% complete"), "", percent);
         draw.text(58, 20, message_y, text, width, 0);
       }
       break;
@@ -206,10 +215,8 @@ void about_draw(about_box_state* s) {
       // The archive came over plain HTTP: only a first entry inside the unpack folder is run.
       int err = 2;  // ENOENT
       if (about_installer_name_is_safe(s->installer_app_name)) err = launch_app("./" + s->installer_app_name, "", 1);
-      char text[512];
-      std::snprintf(text, sizeof text, tr("There was an error launching the installer: %s (%d)").c_str(),
-                    error_str(err).c_str(), err);
-      s->err_msg = text;
+      s->err_msg = fill_message(UTL_translate_string("There was an error launching the installer: %s (%d)"),
+                                error_str(err), err);
       s->ins_state = 4;
       break;
     }
