@@ -19,11 +19,11 @@
 const char* const about_build_name = "Skyrill 9.10r1";
 const char* const about_maker_web_address = "https://www.skyrill.example/";
 std::string (*about_update_host)() = nullptr;
+std::string about_server_list_path = "/serverlist9.txt";
 
 namespace {
 
 constexpr int kAboutScreen = 993;
-const char* const kServerListPath = "/serverlist9.txt";
 const char* const kServerListLocal = "Resources/preferences/serverlist9.txt";
 const char* const kInstallerLocal = "Resources/preferences/installer.zip";
 const char* const kCreatorLine = "Written by the Skyrill installer team";
@@ -228,16 +228,20 @@ void about_draw(about_box_state* s) {
   }
 }
 
+int about_check_version(about_box_state* s) {
+  if (s->version_str_found || !about_update_host) return -1;
+  const int got = http.net_check(0, about_update_host(), about_server_list_path, kServerListLocal);
+  if (got == 1) about_read_server_list(kServerListLocal, s);
+  return got;
+}
+
 void MACIBM_about() {
   shell_screen_calls& frame = shell_screen();
   if (!frame.startwind || !frame.event_proc) return;
   frame.startwind(kAboutScreen);
   about_box_state& s = about_state();
   while (mnw.topwi == kAboutScreen && !app_done) {
-    if (!s.version_str_found && about_update_host) {
-      if (http.net_check(0, about_update_host(), kServerListPath, kServerListLocal) == 1)
-        about_read_server_list(kServerListLocal, &s);
-    }
+    about_check_version(&s);
     about_draw(&s);
     frame.event_proc();
   }

@@ -37,5 +37,12 @@ bool about_installer_name_is_safe(const std::string& name);
 // One frame's drawing and buttons of the box (without the version check and the frame end).
 void about_draw(about_box_state* state);
 
+// The list's path on the update host, "/serverlist9.txt"; tests serve each case from a folder.
+extern std::string about_server_list_path;
+// One frame's version check: while no final version text was found, polls the server list's
+// transfer and reads the list in the frame it arrives. The transfer's answer (0 running, 1
+// finished, 2 failed), or -1 when there is nothing to check.
+int about_check_version(about_box_state* state);
+
 // Runs the box until its screen is closed.
 void MACIBM_about();

@@ -2,13 +2,16 @@
 // unpacked installer names it refuses to start, and the texts and buttons of its frame.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
+#include "net/http_client.h"
 #include "runtime/shell_records.h"
 #include "shell/about_box.h"
 #include "shell/widget_drawing.h"
 #include "shell/widgets.h"
+#include "support/nginx_server.h"
 #include "support/shell_double.h"
 #include "support/temp_tree.h"
 
@@ -152,6 +155,73 @@ TEST_F(AboutBox, TheFrameShowsTheTextsAndTheOffer) {
   EXPECT_TRUE(drew("I could not connect to the net to find the current version of Skyrill at "
                    "https://www.skyrill.example/!"));
   EXPECT_FALSE(drew("Update Skyrill!"));
+}
+
+}  // namespace
+
+namespace {
+
+// Against the update host on the test nginx: the box fetches the list, finds the newer release
+// and offers its installer; a list without a final version text is fetched again.
+class AboutBoxServer : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    port = nginx_port();
+    ASSERT_NE(port, 0) << "nginx did not start";
+    shell_double::reset();
+    for (int i = 0; i < 6; ++i) http.cancel(i);
+    http.proxy_host = "127.0.0.1";
+    http.proxy_port = port;
+    gProxyExclude.clear();
+    about_update_host = [] { return std::string("update.test"); };
+    make_folders(tree.path() + "Resources/preferences/");
+  }
+  void TearDown() override {
+    for (int i = 0; i < 6; ++i) http.cancel(i);
+    http.proxy_host.clear();
+    http.proxy_port = 0;
+    about_update_host = nullptr;
+    about_server_list_path = "/serverlist9.txt";
+  }
+  // Frames of the check until the transfer has an answer (two minutes at most).
+  int check(about_box_state* s) {
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+    int got = 0;
+    while ((got = about_check_version(s)) == 0 && std::chrono::steady_clock::now() < give_up) {
+    }
+    return got;
+  }
+  void serve(const std::string& name, const std::string& body) {
+    make_folders(nginx_root("update.test") + "about_box_test/");
+    write_whole_file(nginx_root("update.test") + "about_box_test/" + name, body);
+    about_server_list_path = "/about_box_test/" + name;
+  }
+  unsigned short port = 0;
+  temp_tree tree;
+};
+
+TEST_F(AboutBoxServer, FindsTheUpdateHostsVersion) {
+  current_folder_guard here(tree.path());
+  serve("newer.txt", std::string(kHeader) + "FINAL Skyrill 9.11\nFINAL_VERSION 91002\n" + kInstallers);
+  about_box_state s;
+  EXPECT_EQ(check(&s), 1);
+  EXPECT_EQ(s.version_str_found, 1);
+  EXPECT_EQ(s.version_str_net, "Skyrill 9.11");
+  EXPECT_EQ(s.ins_state, 1);
+  EXPECT_EQ(s.installer_server, "final.test");
+  EXPECT_EQ(about_check_version(&s), -1);  // found: not fetched again
+
+  serve("no_final.txt", std::string(kHeader) + "FINAL_VERSION 91001\n");
+  about_box_state again;
+  EXPECT_EQ(check(&again), 1);
+  EXPECT_EQ(again.err_msg, "Your version of Skyrill is up to date.");
+  EXPECT_EQ(again.version_str_found, 0);
+  EXPECT_EQ(check(&again), 1);  // no final text: the list is fetched on the next frames too
+
+  about_server_list_path = "/about_box_test/missing.txt";
+  about_box_state none;
+  EXPECT_EQ(check(&none), 2);
+  EXPECT_EQ(none.version_str_found, 0);
 }
 
 }  // namespace
