@@ -268,7 +268,7 @@ void draw_panel(canvas& c, const slot& k) {
       {"panel_window", {9, 9, 14, 4, 8}},   {"panel_plain", {9, 9, 14, 4, 8}},
       {"panel_help", {9, 9, 14, 4, 6}},     {"panel_highlight", {9, 9, 14, 4, 8}},
       {"panel_list", {2, 2, 2, 2, 3}},      {"panel_menu", {8, 8, 13, 2, 5}},
-      {"panel_small", {7, 7, 10, 3, 5}},    {"panel_wizard", {1, 1, 1, 1, 7}},
+      {"panel_small", {7, 7, 7, 3, 5}},    {"panel_wizard", {1, 1, 1, 1, 7}},
   };
   const panel_shape p = shapes.at(k.kind);
   const double bx0 = x0 + p.left, bx1 = x1 - p.right, by0 = y0 + p.bottom, by1 = y1 - p.top;
@@ -421,8 +421,9 @@ void draw_picture(canvas& c, const slot& k) {
     if (on) c.fill(round_box(x0 + 8, y1 - 3, x1 - 8, y1 - 1.5, 0.75), colour::accent);
     else c.fill(round_box(x0, y0, x1, y0 + 1, 0), colour::line);
   } else if (kind == "compass_face") {
-    c.shadow(circle(cx, cy - 1, 26), 2, 0.2f);
-    c.fill(circle(cx, cy, 26), vertical(y0, y1, hex(0xe3e8ef), colour::face_top));
+    // The needle is drawn before the face, so the face is glass: a light tint over the needle,
+    // with the ring, the ticks and the heading's plate solid.
+    c.fill(circle(cx, cy, 26), rgb(0.93f, 0.95f, 0.98f, 0.35f));
     c.fill(ring(circle(cx, cy, 26), 1.2), colour::line_dark);
     for (int i = 0; i < 36; ++i) {
       const double a = i * pi / 18;

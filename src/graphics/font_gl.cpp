@@ -1,39 +1,31 @@
-// The text renderer's GL side until the texture manager and the state cache take it over: the
-// glyph image goes straight into the texture named by the font's ref, and the text state and
-// colour are set directly.
-#include <GL/gl.h>
+// The text renderer's GL side: the glyph image becomes the font's texture through the scratch
+// image and the texture manager; the text state and palette colour go through the state cache
+// and the colour rule.
+#include <cstring>
 
+#include "graphics/draw_2d.h"
 #include "graphics/font.h"
-#include "runtime/shell_records.h"
+#include "graphics/gl_state.h"
+#include "graphics/image_desc.h"
+#include "graphics/texture_manager.h"
 
 namespace {
 
 void upload_glyph_image(int ref, const unsigned char* pixels, int rows) {
-  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(ref));
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_ALPHA, OGL_font_info::image_width, rows, 0, GL_ALPHA,
-               GL_UNSIGNED_BYTE, pixels);
+  scratch_dx = OGL_font_info::image_width;
+  scratch_dy = rows;
+  std::memcpy(scratch_array, pixels, static_cast<size_t>(rows) * OGL_font_info::image_width);
+  tman.load_texture(4, ref, 0x503, 100, "scratch_array-fonts");
 }
 
+// Fog off, one texture unit, lighting off, blending (the glyph image is coverage only), no
+// depth test or writes; the palette colour is modulated by each texel's coverage.
 void begin_text(int colour) {
-  glDisable(GL_FOG);
-  glDisable(GL_LIGHTING);
-  glDisable(GL_DEPTH_TEST);
-  glDepthMask(GL_FALSE);
-  // The glyph image is coverage only: the palette colour modulated by the texel's alpha.
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  glEnable(GL_TEXTURE_2D);
-  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-  if (colour < 0 || colour >= colr_class::entry_count) colour = 0;
-  glColor3fv(colr.rgb[colour]);
+  OGL_setstate(1, 1, 3, 5, 9, 11);
+  set_palette_colour(colour, 1.0f);
 }
 
-void bind_texture(int ref) { glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(ref)); }
+void bind_glyph_image(int ref) { tman.bind_ref(ref, 0, 0); }
 
 }  // namespace
 
@@ -41,6 +33,6 @@ font_gl_hooks default_font_hooks() {
   font_gl_hooks hooks;
   hooks.upload = upload_glyph_image;
   hooks.begin_text = begin_text;
-  hooks.bind = bind_texture;
+  hooks.bind = bind_glyph_image;
   return hooks;
 }

@@ -2,7 +2,9 @@
 
 #include <cmath>
 
+#include "graphics/draw_2d.h"
 #include "graphics/number_text.h"
+#include "graphics/texture_manager.h"
 #include "runtime/shell_records.h"
 #include "runtime/shell_services.h"
 
@@ -21,13 +23,19 @@ float OGL_string(int colour, float x, float y, const std::string& text, float wr
   return OGL_font_string(colour, x, y - 1, text, wrap_width, font, align, 0);
 }
 
+void OGL_gray_string(int colour, float x, float y, std::string text) {
+  const float half = OGL_measure_string(text, font_regular) / 2;
+  OGL_grayrect(x - half - 2, y - 2, x + half + 2, y + 8, 0.5f);
+  OGL_font_string(colour, x - half, y - 1, text, 9999, font_regular, 0, 0);
+}
+
 int OGL_strtex(charset_t font, int colour, float* s, float* t, float* cell_width, float* cell_height) {
   font_hooks().begin_text(colour);
   if (font != font_regular && font != font_bold) {
     __MACIBM_alert(0, "String proc with bad charset!", "", "", "", t_exit, __FILE__, __LINE__);
     return 0;
   }
-  font_hooks().bind(392);
+  tman.bind_ref(392, 0, 0);
   *s = 0;
   *t = 0;
   *cell_width = 14;

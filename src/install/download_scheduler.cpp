@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "files/error_codes.h"
+#include "install/archive_install.h"
 #include "files/extract_output.h"
 #include "files/file_ops.h"
 #include "files/paths.h"
@@ -68,43 +69,6 @@ std::deque<refetch> refetches;
 // Files given up after every attempt: the request and the last reason, for the closing alert.
 std::vector<std::pair<std::string, std::string>> unfetchable;
 
-bool ends_with(const std::string& s, const std::string& tail) {
-  return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
-}
-
-// Moves the checked file into place. Within one volume this is one rename; across volumes the
-// file is copied beside its target and renamed over it, so the target is never half written.
-int move_into_place(const std::string& staged, const std::string& destination) {
-  if (rename(staged.c_str(), destination.c_str()) == 0) return 0;
-  if (errno != EXDEV) return errno;
-  struct stat st;
-  if (lstat(staged.c_str(), &st) != 0) return errno;
-  if (S_ISLNK(st.st_mode)) {
-    std::string text;
-    is_sim_link(staged, &text);
-    return replace_with_symlink(destination, text);
-  }
-  int fd = open(staged.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return errno;
-  replace_writer out;
-  int code = out.open(destination);
-  std::vector<char> buffer(1 << 20);
-  while (code == 0) {
-    ssize_t n = read(fd, buffer.data(), buffer.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) code = errno;
-    if (n <= 0) break;
-    code = out.write(buffer.data(), static_cast<size_t>(n));
-  }
-  close(fd);
-  if (code == 0) code = out.commit(st.st_mode & 07777, &st.st_mtime);
-  return code;
-}
-
-// One staging folder for the whole update, on the installation's own volume so that a checked
-// file moves into place with one rename; a subfolder per unpack under way, reused file after
-// file.
-std::string staging_folder() { return dest_dir_path + ".installer staging/"; }
 // A slot hands its arrived archive to the pool and goes on with its next file; each unpack under
 // way has a staging subfolder (and an archive name) of its own, from this many.
 constexpr int stage_count = 2 * download_slot_count;
@@ -121,48 +85,6 @@ UTL_worker_threads* unpack_workers = nullptr;
 const std::thread::id main_thread_id = std::this_thread::get_id();
 // Files unpacked on a pool thread in this update, for the closing log line.
 int unpacked_on_workers = 0;
-
-struct unpack_result {
-  int code = 0;
-  int chmod_code = 0;
-};
-
-// The worker-safe part of installing an archive: unpack it into stage (a folder of its own),
-// take the file's MD5 as it is written, and only when it matches move it over the installed
-// one. Logs through thread_log; shows nothing. The archive and whatever it unpacked are gone
-// afterwards, whatever happened.
-unpack_result unpack_and_place(const std::string& archive, const std::string& destination,
-                               const std::string& signature, const std::string& stage) {
-  unpack_result r;
-  std::map<std::string, std::string> written;
-  const bool seven = ends_with(archive, ".7z");
-  r.code = seven ? p7z_to_file(archive, stage, nullptr, 0) : zip_to_file_signed(archive, stage, &written);
-  const std::string staged = stage + leaf_of(destination);
-  if (r.code == 0) {
-    auto found = written.find(staged);
-    std::string have = seven ? path_signature(staged) : found == written.end() ? "NONE" : found->second;
-    if (have == "NONE") {
-      thread_log() << "WARNING: " << archive << " does not hold " << leaf_of(destination) << "\n";
-      r.code = err_wrong_content;
-    } else if (!signature.empty() && have != signature) {
-      thread_log() << "WARNING: " << destination << " unpacked with MD5 " << have
-                   << ", the release lists " << signature << "\n";
-      r.code = err_wrong_content;
-    }
-  }
-  if (r.code == 0) r.code = move_into_place(staged, destination);
-  if (r.code == 0 && destination.find("Contents/MacOS/") != std::string::npos)
-    r.chmod_code = make_file_executable(destination);
-  delete_file(archive);
-  // What the archive held besides the file (or the file itself after a failure) is removed; an
-  // archive of one file leaves the folder empty and nothing more is done.
-  for (const auto& entry : written) unlink(entry.first.c_str());
-  if (seven || r.code != 0) {
-    recursive_delete_folder(stage);
-    make_folder(stage);
-  }
-  return r;
-}
 
 // The main thread's share: the same report, log lines and problem flag whether the file was
 // unpacked here or on a worker.
@@ -190,7 +112,7 @@ class unpack_task : public UTL_work_task {
   void do_it() override {
     thread_log_capture capture(&log);
     on_worker = std::this_thread::get_id() != main_thread_id;
-    result = unpack_and_place(archive, destination, signature, stage_folder(stage));
+    result = install_from_archive(archive, destination, signature, stage_folder(stage));
   }
   int check_error(std::string& message) override {
     message = escaped;
@@ -503,7 +425,7 @@ int extract_and_delete_file(const std::string& archive, const std::string& desti
   if (code == 0 || code == EEXIST) code = make_folder(stage);
   unpack_result r;
   if (code == 0 || code == EEXIST) {
-    r = unpack_and_place(archive, destination, signature, stage);
+    r = install_from_archive(archive, destination, signature, stage);
   } else {
     r.code = code;
     delete_file(archive);

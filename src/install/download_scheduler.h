@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "install/archive_install.h"  // err_wrong_content
+
 // One pass over the four slots. 1 when the whole list is done (after the clean-up); while work
 // remains, install_problem of stg: 0, or 1 once the update had to stop (an archive that cannot
 // be installed because of a local error), which ends the caller's loop with the reason already
@@ -22,9 +24,6 @@ int grab_files();
 int extract_and_delete_file(const std::string& archive, const std::string& destination,
                             const std::string& signature = "");
 
-// Result of extract_and_delete_file when the unpacked file does not have the listed signature,
-// or the archive does not hold the file.
-enum { err_wrong_content = 20100 };
 
 // Whether a result code names a local failure (disk full, no permission, read-only, ...), which
 // fetching again cannot mend.

@@ -9,3 +9,5 @@ std::string dvd_path;
 std::string install_name;
 std::string crnt_file_name;
 std::string crnt_file_path;
+int want_file_disk = 0;
+int current_disk = 0;

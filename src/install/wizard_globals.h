@@ -21,3 +21,7 @@ extern std::string install_name;
 // Leaf and request path of the file the scheduler handled last; the install step shows them.
 extern std::string crnt_file_name;
 extern std::string crnt_file_path;
+// The disc flows: the history whose archive the install needs from another disc, and the disc
+// (numbered from 0, as the release directory numbers them) accepted last.
+extern int want_file_disk;
+extern int current_disk;

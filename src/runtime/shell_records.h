@@ -6,29 +6,42 @@
 #include <string>
 #include <vector>
 
-// The window-and-input record: the fields the lower layers touch.
+// The window-and-input record: the whole state of the window, the current screen, the mouse
+// and the keyboard, read directly by every widget, drawing call and screen. All zero at load;
+// start-up fills the display fields. Screen units are the 2-D units of the current screen, y up.
 struct mnw_struct {
   // Display preferences, exchanged with the preference file.
-  int aa_level_wanted;      // requested anti-aliasing level
+  int aa_level_wanted;      // anti-aliasing wanted: 0 none, 1 two samples ... 4 sixteen
   int second_monitor;       // second-monitor-in-use flag
   int set_res;              // set-resolution setting
   int req_width;            // requested screen width (800 at start-up)
   int req_height;           // requested screen height (600 at start-up)
   int req_depth;            // requested colour depth in bits (32 at start-up)
-  int language;             // interface language index
+  int language;             // interface language: a row of the language table, -1 none
   int key_list;             // key-list setting
   int display_prefs_found;  // display preferences were read
 
-  void* windows[2];  // the application window; [1] only in two-window mode
+  int aa_level_obtained;  // the level whose pixel format was accepted
+  void* windows[2];       // the application window; [1] only in two-window mode
+  void* contexts[2];      // their GL contexts; [1] shares [0]
+  int second_shown;       // two-window mode: the mouse may be over the second window; never set
 
   int topwi;        // current screen id: -1 before the first, 0 the main screen, else 1, 2, 992-999
+  int mouse_wi;     // screen id for the mouse, set by MACIBM_startwind
+  int mouse_in;     // this frame's screen under the mouse
+  int modal;        // the current screen is one of the fixed-size modal screens
   int two_windows;  // two-window mode; never set in this program
   int profile_chart;  // turns on the frame profiler's log lines; 0 in this program
+  int cursor_request;  // cleared every frame: 2 hides the cursor, 1 leaves it to another party,
+                       // 3-14 draw a cursor picture
+  int open_menu;       // index into menu of the open in-window menu, -1 none, 1519 the pop-up
 
   float origin_x, origin_y;  // the current screen's lower-left corner, in screen units
   float screen_w, screen_h;  // the current screen's size, in screen units
   int draw_w, draw_h;        // drawable size in pixels
-  int depth;                 // display depth, bits per pixel
+  int depth;                 // colour depth in use, bits per pixel
+  int change_depth;          // the display's depth may be switched
+  int fit_to_screen;         // requested size from the display's; never set in this program
   int tex_res;               // texture resolution level: 0-4 reduce to 1/32-1/2, else full; 5 at start-up
   float centre_x, centre_y;          // layout centre
   float side_margin, extra_height;   // design-area offsets
@@ -43,6 +56,10 @@ struct mnw_struct {
   int mouse_long;          // held, and more than 0.25 s since the press
   int mouse_double;        // pressed this frame within 0.25 s of the previous press
   int mouse_quick;         // released this frame within 0.25 s of the press
+  int wheel;               // sum of the wheel deltas since the current screen started
+  int key_went_down;       // a key-down or auto-repeat arrived this frame
+  int last_char;           // the character of the last key no widget consumed
+  int key_handling;        // read by the key translation; 0 in this program
   float press_time;        // frame-clock time of the last press
   float activity_time;     // frame-clock time of the last press or movement
 };

@@ -9,6 +9,7 @@
 std::ofstream xer __attribute__((init_priority(200)));
 int app_done = 0;
 std::string app_path;
+std::string diagnostics_folder;
 int g_case_sensitive = 0;
 
 namespace {

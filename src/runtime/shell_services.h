@@ -32,6 +32,10 @@ extern int app_done;
 // Root prefix for relative paths; "" while the program runs.
 extern std::string app_path;
 
+// The one folder of the log, "MemoryLog.txt" and "stack_crawl.txt", ending in '/'; set by
+// start-up. "" until then: the current folder.
+extern std::string diagnostics_folder;
+
 // Read by the case-insensitive path lookup; never set by the shell.
 extern int g_case_sensitive;
 

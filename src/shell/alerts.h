@@ -15,3 +15,8 @@ extern int ogl_inited;
 
 // The text appended to the log by ordinary and fatal alerts, and the memory report's reason.
 extern const char* const alert_mem_stats_reason;
+
+// The two- or three-button question on screen 995: its message is text slot 610, the text and
+// slot 611; its buttons are labelled by slots 607, 608 and 609. Returns the button's number
+// (1, 2 or 3), or 3 when the screen was left some other way.
+int MACIBM_nuke_alert(const std::string& text, int three_buttons);

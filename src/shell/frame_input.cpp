@@ -42,5 +42,3 @@ void shell_frame_tick(float t) {
   colr.pulse = s;
 }
 
-// The widgets' keyboard focus arrives with the widget toolkit; until then no widget can hold it.
-void BTN_unfocus_any() {}

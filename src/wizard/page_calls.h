@@ -1,6 +1,6 @@
-// The shell calls that the wizard's page helpers (the destination chooser, the disk-space report
-// and the display formats) make: the plural choice and placeholder filling of the translation
-// engine, a text drawn on the page, and the two widgets the chooser needs. They go through this
+// The shell calls that the wizard's driver and page helpers (the destination chooser, the
+// disk-space report and the display formats) make: the plural choice and placeholder filling of
+// the translation engine, texts drawn on the page, the widgets and the textured quads. They go through this
 // table so that the helpers' logic stands on its own; the program's start-up points it at the
 // shell (its translation and its widgets), and tests point it at doubles.
 #pragma once
@@ -21,6 +21,27 @@ struct page_calls {
   int (*check_box)(float x, float y, int ticked) = nullptr;
   // A push button centred on (x, y), not highlighted, style 1, no side text; 1 when clicked.
   int (*push_button)(float x, float y, float width, const std::string& label) = nullptr;
+
+  // The driver's calls.
+  // Sets a palette entry.
+  void (*set_colour)(int entry, float red, float green, float blue) = nullptr;
+  // A textured quad through four corners (x, y, s, t each), window units.
+  void (*quad_2d)(int texture, int colour, float alpha, const float corners[4][4], int units,
+                  int alpha_mode) = nullptr;
+  // Text with its charset (0 regular, 1 bold) and alignment (-1 left, 0 centred, 1 right).
+  void (*draw_string)(int colour, float x, float y, const std::string& text, float width, int bold,
+                      int align) = nullptr;
+  // A widget frame centred on (x, y) of the given width, and a panel with its lower-left corner.
+  void (*frame1)(int type, float x_centre, float y_centre, float width, int colour) = nullptr;
+  void (*frame2)(int type, float x, float y, float width, float height, const std::string& title) = nullptr;
+  // A push button (1 when clicked) and a radio button over *variable with its value.
+  int (*action)(float x, float y, float width, int lit, int style, const std::string& label,
+                const std::string& hint) = nullptr;
+  int (*is_int)(float x, float y, int* variable, int value, const std::string& label) = nullptr;
+  // The modal preferences screen; returns when the user closes it.
+  void (*open_prefs)() = nullptr;
+  // Loads a bundled picture into a texture reference (a missing file is a fatal alert).
+  int (*load_texture)(int reference, int flags, const std::string& name) = nullptr;
 };
 
 // Points the helpers at a new table; a null entry draws nothing, counts no click, measures 0.

@@ -249,6 +249,10 @@ TEST_F(Alerts, FpsTestOnlyLogs) {
 }
 
 TEST_F(Alerts, FinishWithSavingStopsTheThreadsAndClosesTheLog) {
+  // The preference file it writes goes to a folder of the test's own.
+  const char* old = std::getenv("XDG_CONFIG_HOME");
+  const std::string saved = old ? old : "";
+  setenv("XDG_CONFIG_HOME", (dir.path() + "config").c_str(), 1);
   MACIBM_open_log(dir.path());
   THREAD_init();
   THREAD_make_workers();
@@ -258,6 +262,9 @@ TEST_F(Alerts, FinishWithSavingStopsTheThreadsAndClosesTheLog) {
   std::string body = log_body();
   EXPECT_EQ(body.rfind("CPU count        : ", 0), 0u);
   EXPECT_EQ(body.substr(body.size() - 25), "Clean exit from threads.\n");
+  EXPECT_TRUE(path_exists(dir.path() + "config/Skyrill Installer.prf"));
+  if (old) setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+  else unsetenv("XDG_CONFIG_HOME");
 }
 
 TEST_F(Alerts, LogHeaderKeepsItsLabels) {

@@ -60,7 +60,8 @@ std::vector<release_source_file> sample_release_files(int release) {
 }
 
 release_build run_release_builder(const std::string& source_root, const std::string& masters,
-                                  const std::string& previous_directory, release_version version) {
+                                  const std::string& previous_directory, release_version version,
+                                  double disc_limit_kb) {
   release_build r;
   r.masters = masters;
   r.release_folder = masters + "disk_0/" + release_name + "/";
@@ -71,8 +72,10 @@ release_build run_release_builder(const std::string& source_root, const std::str
     write_whole_file(previous, "I\n900 version\nINSTALLER\n\n");
   }
   make_folders(masters);
-  process_result p = run_process({builder_program(version), "--build_src=" + source_root,
-                                  "--build_dst=" + masters, "--build_old_dir=" + previous});
+  std::vector<std::string> argv = {builder_program(version), "--build_src=" + source_root,
+                                   "--build_dst=" + masters, "--build_old_dir=" + previous};
+  if (disc_limit_kb > 0) argv.push_back("--disc_limit_kb=" + std::to_string(disc_limit_kb));
+  process_result p = run_process(argv);
   r.exit_code = p.exit_code;
   r.output = p.out + p.err;
   if (r.exit_code != 0) return r;

@@ -56,8 +56,10 @@ struct release_build {
 // when missing, and it must not hold an earlier build). previous_directory is the previous release's
 // "directory.txt", or "" for a first release (a header-only directory is then used). The
 // release's directory is unzipped next to the masters as "<masters less '/'>.directory.txt".
+// A disc limit above 0 (KB) starts the next disc once the archives on one pass it.
 release_build run_release_builder(const std::string& source_root, const std::string& masters,
-                                  const std::string& previous_directory, release_version version);
+                                  const std::string& previous_directory, release_version version,
+                                  double disc_limit_kb = 0);
 
 // Copies the release folder of every disc folder of masters into one folder (ending with "/",
 // made when missing): the archives at their release paths, "directory.txt.zip" at the top.

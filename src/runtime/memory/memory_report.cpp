@@ -118,8 +118,8 @@ void write_memory_report(FILE* out, const char* reason, const memory_report_sour
 void dump_mem_stats(const char* reason) {
   static int first_dump = 1;
   xer << "OK check MemoryLog.txt! I just sent him a dump from " << reason << "\n";
-  std::string path = app_path + "MemoryLog.txt";
-  FILE* f = std::fopen(path.c_str(), first_dump ? "w" : "a");
+  std::string path = (diagnostics_folder.empty() ? app_path : diagnostics_folder) + "MemoryLog.txt";
+  FILE* f = std::fopen(path.c_str(), first_dump ? "we" : "ae");
   first_dump = 0;
   FILE* out = f ? f : stdout;
 

@@ -1,0 +1,34 @@
+// The web-update flow, the flow this program runs: welcome, pick the installation (left out
+// when "-path" names one), search for updates (the server list, the release directory and the
+// MD5 scan), check the disk space, install the updates over the download slots, and finish,
+// offering to start the simulator.
+#pragma once
+
+#include <string>
+
+#include "wizard/wizard_driver.h"
+
+// The folder given with "-path" (ending "/"), or "" when none was given or it was refused.
+extern std::string cmd_line_path;
+
+int net_start(int first, wizard_screen& page);
+int net_pick_dest(int first, wizard_screen& page);
+int net_get_updates(int first, wizard_screen& page);
+int net_check_disk(int first, wizard_screen& page);
+int net_run_patch(int first, wizard_screen& page);
+int net_done(int first, wizard_screen& page);
+// Starts the simulator of dest_dir_path (the executable named launch_bundle_executable inside it); on success the program ends with status 1. A failure is
+// shown on the page once, naming the executable and the reason; it is not tried again each frame.
+int dvd_do_run_sim(int first, wizard_screen& page);
+
+// Takes the "-path" argument: the folder gets a trailing "/" and must exist and be an
+// installation; otherwise it is refused with a warning in the log (the user then picks the
+// installation). Returns the accepted folder or "".
+std::string accept_command_line_path(const std::string& folder);
+
+// Stops the downloads under way and removes their temporary archives, then resets the slots;
+// the screens that leave or restart the install step call it on their first frame.
+void reset_download_work();
+
+// The flow's own state, reset for a fresh run (tests).
+void web_update_flow_reset();
