@@ -24,24 +24,35 @@ struct drawn_text {
 };
 std::vector<drawn_text> texts;
 
+// Widgets draw into the texts list instead of GL.
+void record_drawing() {
+  texts.clear();
+  widget_draw_calls& d = widget_drawing();
+  d.quads = [](int, int, float, float, const std::vector<widget_quad>&) {};
+  d.quad_2d = [](int, int, float, const float[4][4]) {};
+  d.text = [](int colour, float, float y, const std::string& t, float, int) {
+    texts.push_back({colour, y, t});
+    return y - 10;
+  };
+  d.text_width = [](const std::string& t) { return 7.0f * static_cast<float>(t.size()); };
+  d.number = [](int, float, float, float, int, int) {};
+  d.swap = [] {};
+  d.set_help = [](const std::string&) {};
+  d.screen_title = [] { return std::string(); };
+  d.menu_open = [] { return 0; };
+}
+
+bool drew_text(const std::string& text) {
+  for (const drawn_text& t : texts)
+    if (t.text == text) return true;
+  return false;
+}
+
 class AboutBox : public ::testing::Test {
  protected:
   void SetUp() override {
-    texts.clear();
     shell_double::reset();
-    widget_draw_calls& d = widget_drawing();
-    d.quads = [](int, int, float, float, const std::vector<widget_quad>&) {};
-    d.quad_2d = [](int, int, float, const float[4][4]) {};
-    d.text = [](int colour, float, float y, const std::string& t, float, int) {
-      texts.push_back({colour, y, t});
-      return y - 10;
-    };
-    d.text_width = [](const std::string& t) { return 7.0f * static_cast<float>(t.size()); };
-    d.number = [](int, float, float, float, int, int) {};
-    d.swap = [] {};
-    d.set_help = [](const std::string&) {};
-    d.screen_title = [] { return std::string(); };
-    d.menu_open = [] { return 0; };
+    record_drawing();
     mnw = mnw_struct{};
     mnw.open_menu = -1;
     mnw.topwi = 993;
@@ -59,11 +70,7 @@ class AboutBox : public ::testing::Test {
     about_read_server_list(path, &s);
     return s;
   }
-  bool drew(const std::string& text) const {
-    for (const drawn_text& t : texts)
-      if (t.text == text) return true;
-    return false;
-  }
+  bool drew(const std::string& text) const { return drew_text(text); }
 
   temp_tree tree;
 };
@@ -175,8 +182,15 @@ class AboutBoxServer : public ::testing::Test {
     gProxyExclude.clear();
     about_update_host = [] { return std::string("update.test"); };
     make_folders(tree.path() + "Resources/preferences/");
+    record_drawing();
+    mnw = mnw_struct{};
+    mnw.open_menu = -1;
+    mnw.topwi = 993;
+    mnw.screen_w = 600;
+    mnw.screen_h = 300;
   }
   void TearDown() override {
+    widget_drawing() = widget_default_drawing();
     for (int i = 0; i < 6; ++i) http.cancel(i);
     http.proxy_host.clear();
     http.proxy_port = 0;
@@ -222,6 +236,33 @@ TEST_F(AboutBoxServer, FindsTheUpdateHostsVersion) {
   about_box_state none;
   EXPECT_EQ(check(&none), 2);
   EXPECT_EQ(none.version_str_found, 0);
+}
+
+// A failed download or a damaged archive ends in a message; nothing is started.
+TEST_F(AboutBoxServer, FailedInstallerDownloadsEndInAMessage) {
+  current_folder_guard here(tree.path());
+  make_folders(nginx_root("update.test") + "about_box_test/");
+  write_whole_file(nginx_root("update.test") + "about_box_test/corrupt.zip", "PK\x03\x04 this is no archive");
+  struct row {
+    const char* path;
+    std::string message_start;
+  } rows[] = {
+      {"/about_box_test/missing.zip", "I was unable to download the installer from the net."},
+      {"/about_box_test/corrupt.zip", "There was an error unzipping the installer: "},
+  };
+  for (const row& r : rows) {
+    about_box_state s;
+    s.ins_state = 2;
+    s.installer_server = "update.test";
+    s.installer_path = r.path;
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+    while (s.ins_state == 2 && std::chrono::steady_clock::now() < give_up) about_draw(&s);
+    EXPECT_EQ(s.ins_state, 4) << r.path;
+    EXPECT_EQ(s.err_msg.compare(0, r.message_start.size(), r.message_start), 0) << s.err_msg;
+    texts.clear();
+    about_draw(&s);
+    EXPECT_TRUE(drew_text(s.err_msg));
+  }
 }
 
 }  // namespace
