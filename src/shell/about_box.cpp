@@ -214,7 +214,8 @@ void about_draw(about_box_state* s) {
     case 3: {
       // The archive came over plain HTTP: only a first entry inside the unpack folder is run.
       int err = 2;  // ENOENT
-      if (about_installer_name_is_safe(s->installer_app_name)) err = launch_app("./" + s->installer_app_name, app_path, 1);
+      if (about_installer_name_is_safe(s->installer_app_name))
+        err = launch_app("./" + s->installer_app_name, app_path, 1);
       s->err_msg = fill_message(UTL_translate_string("There was an error launching the installer: %s (%d)"),
                                 error_str(err), err);
       s->ins_state = 4;
