@@ -165,8 +165,9 @@ void about_draw(about_box_state* s) {
   line(49, about_maker_web_address);
   y -= 10;
   if (s->version_str_found) {
-    line(47, UTL_translate_string(s->is_beta ? "The current beta version of Skyrill is now " : "The current version of Skyrill is now ") +
-                 (s->is_beta ? s->version_str_net_beta : s->version_str_net) + ".");
+    const std::string lead = s->is_beta ? UTL_translate_string("The current beta version of Skyrill is now ")
+                                        : UTL_translate_string("The current version of Skyrill is now ");
+    line(47, lead + (s->is_beta ? s->version_str_net_beta : s->version_str_net) + ".");
   } else {
     line(47, UTL_translate_string("I could not connect to the net to find the current version of Skyrill at") + " " +
                  about_maker_web_address + "!");
@@ -174,14 +175,15 @@ void about_draw(about_box_state* s) {
   for (const char* credit : kCredits) line(47, credit);
   const float message_y = y + 10 - 40;
 
-  if (BTN_action(191, 17, 0, 0, 1,
-                 UTL_translate_string("Go to") + " " + about_maker_web_address + UTL_translate_string(" for free updates and tons of other cool stuff!"),
-                 "-"))
+  const std::string go_to_label = UTL_translate_string("Go to") + " " + about_maker_web_address +
+                                  UTL_translate_string(" for free updates and tons of other cool stuff!");
+  if (BTN_action(191, 17, 0, 0, 1, go_to_label, "-"))
     go_to_URL(about_maker_web_address);
 
   switch (s->ins_state) {
     case 1:
-      if (BTN_action(492, 17, 0, 0, 1, s->is_beta ? UTL_translate_string(" Get New Beta! ") : UTL_translate_string("Update Skyrill!"), "-"))
+      if (BTN_action(492, 17, 0, 0, 1,
+                     s->is_beta ? UTL_translate_string(" Get New Beta! ") : UTL_translate_string("Update Skyrill!"), "-"))
         s->ins_state = 2;
       break;
     case 2: {
