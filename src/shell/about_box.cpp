@@ -181,11 +181,12 @@ void about_draw(about_box_state* s) {
     go_to_URL(about_maker_web_address);
 
   switch (s->ins_state) {
-    case 1:
-      if (BTN_action(492, 17, 0, 0, 1,
-                     s->is_beta ? UTL_translate_string(" Get New Beta! ") : UTL_translate_string("Update Skyrill!"), "-"))
-        s->ins_state = 2;
+    case 1: {
+      const std::string offer =
+          s->is_beta ? UTL_translate_string(" Get New Beta! ") : UTL_translate_string("Update Skyrill!");
+      if (BTN_action(492, 17, 0, 0, 1, offer, "-")) s->ins_state = 2;
       break;
+    }
     case 2: {
       const int got = http.net_check(1, s->installer_server, s->installer_path, kInstallerLocal);
       if (got == 1) {
