@@ -72,8 +72,8 @@ struct TEX_gamma_settings {
 };
 extern TEX_gamma_settings TEX_gamma;
 
-// The shared 16 MB image buffer (TEX_scratch_bytes), set by start-up to its 16-byte-aligned
-// storage; scratch_dx and scratch_dy give the size of an image a caller placed in it for a
+// The shared 16 MB image buffer (TEX_scratch_bytes), 16-byte aligned, there from the program's
+// load (tests may point it elsewhere); scratch_dx and scratch_dy give the size of an image a caller placed in it for a
 // "scratch_array" texture load. The PNG screenshot writer reads it too.
 extern unsigned char* scratch_array;
 extern int scratch_dx;

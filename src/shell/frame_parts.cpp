@@ -12,11 +12,17 @@
 #include "platform/window_events.h"
 #include "runtime/shell_records.h"
 #include "runtime/thread_layer.h"
+#include "install/disc_pipeline.h"
+#include "shell/alerts.h"
 #include "shell/event_proc.h"
 #include "shell/keyboard.h"
+#include "shell/menus.h"
+#include "shell/modal_screen.h"
 #include "shell/shell_globals.h"
 #include "shell/startup.h"
 #include "shell/translation.h"
+#include "shell/widget_drawing.h"
+#include "shell/widgets.h"
 
 shell_frame_parts frame_parts;
 
@@ -68,9 +74,49 @@ const THREAD_gl_hooks gl_hooks = {
     MACIBM_set_context_loader,
 };
 
+// The disc engine's question before it cancels: the shell's two-button question screen, its
+// message and button texts lent for the time it shows. The screen answers 1 or 2 (3 left
+// without a press); the engine wants 1 for the first button, 0 for the second.
+int abort_question(std::string question, std::string first_label, std::string first_text,
+                   std::string second_label, std::string second_text) {
+  static const int slots[4] = {607, 608, 610, 611};
+  std::string kept[4];
+  for (int i = 0; i < 4; ++i) kept[i] = stls.texts[slots[i]];
+  stls.texts[607] = first_label;
+  stls.texts[608] = second_label;
+  stls.texts[610] = question + " ";
+  stls.texts[611] = "";
+  const std::string text = first_label + ": " + first_text + "  " + second_label + ": " + second_text;
+  const int answer = MACIBM_nuke_alert(text, 0);
+  for (int i = 0; i < 4; ++i) stls.texts[slots[i]] = kept[i];
+  return answer == 1 ? 1 : answer == 2 ? 0 : 3;
+}
+
 }  // namespace
 
 void shell_use_frame_parts() {
+  // The shell's own modal loops run frames of the event procedure.
+  shell_screen().startwind = [](int screen) { MACIBM_startwind(screen); };
+  shell_screen().event_proc = MACIBM_event_proc;
+
+  // The widgets.
+  frame_parts.begin_focus_ring = BTN_begin_focus_ring;
+  frame_parts.zap_boxes = BTN_zap_boxes;
+  frame_parts.frame1 = BTN_frame1;
+  frame_parts.frame2 = BTN_frame2;
+  frame_parts.fillwin = BTN_fillwin;
+  frame_parts.subwin = BTN_subwin;
+  frame_parts.action = BTN_action;
+  frame_parts.is_int = BTN_is_int;
+  frame_parts.standard_gui = standard_gui;
+  // The toolkit's hover help, screen title and menu test are the shell's own.
+  widget_draw_calls& draw = widget_drawing();
+  draw.set_help = [](const std::string& help) { stls.help = help; };
+  draw.screen_title = [] { return stls.title; };
+  draw.menu_open = [] { return mnw.open_menu != -1 ? 1 : 0; };
+
+  set_abort_alert(abort_question);
+
   THREAD_set_gl_hooks(&gl_hooks);
   frame_parts.swap_buffers = OGL_sbuff;
   frame_parts.pix_specs = OGL_pix_specs;
@@ -99,6 +145,7 @@ void shell_use_frame_parts() {
   frame_parts.str_dx = str_dx;
 
   key_delivery delivery;
+  delivery.dispatch_to_focus = BTN_dispatch_to_focus;
   delivery.handle_click = MACIBM_handleclick;
   delivery.return_hit = &return_hit;
   delivery.escape_hit = &escape_hit;

@@ -50,8 +50,6 @@ struct first_display {
 
 int show_init_calls = 0;
 
-// The shared image buffer's storage; scratch_array starts at its first 16-byte boundary.
-unsigned char scratch_storage[TEX_scratch_bytes + 16];
 
 int samples_for_level(int level) {
   return level > 3 ? 16 : level > 2 ? 8 : level > 1 ? 4 : level > 0 ? 2 : 0;
@@ -140,8 +138,6 @@ void MACIBM_init_without_window(int argc, char** argv) {
   xer.flush();
 
   // The sine and cosine tables of the graphics layer are filled when the program loads.
-  scratch_array = reinterpret_cast<unsigned char*>(
-      (reinterpret_cast<uintptr_t>(scratch_storage) + 15) & ~uintptr_t(15));
   fill_random_table();
 
   // Every option is echoed to the log; the printing options end the program here, before any

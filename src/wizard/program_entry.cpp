@@ -1,4 +1,6 @@
 // The installer's entry: starts the shell, runs the wizard's frames and shuts down.
+#include "graphics/movie_gl_capture.h"
+#include "graphics/movie_recorder.h"
 #include "install/release_builder.h"
 #include "runtime/shell_services.h"
 #include "runtime/thread_layer.h"
@@ -27,11 +29,16 @@ int skyrill_main(int argc, char** argv) {
     frame_parts.app_handlemenu = APP_handlemenu;
     frame_parts.on_quit = wizard_cancel_work;
     MACIBM_init(argc, argv);
+    // The movie recorder captures the window through its GL context, made by the start-up.
+    // It lives as long as the program (the recorder keeps the pointer).
+    qtim_set_capture(new movie_gl_capture(movie_gl_capture::pbo_wanted(), {}));
     install_shell_page_calls();
     wizard_startup(argc, argv);
     while (!app_done) MACIBM_event_proc();
     // However the loop ended, the last page's workers stop before the globals go.
     wizard_cancel_work();
+    // A running recording is finished and its compressor ended while the context still exists.
+    qtim.stop_thread();
   }
   MACIBM_finishup(1);
   return status;

@@ -18,9 +18,11 @@
 #include "runtime/shell_records.h"
 #include "runtime/shell_services.h"
 #include "shell/placeholders.h"
+#include "shell/widgets.h"
 #include "shell/translation.h"
 #include "wizard/install_registry.h"
 #include "wizard/page_calls.h"
+#include "wizard/preferences_screen.h"
 #include "wizard/server_list.h"
 #include "wizard/web_update_flow.h"
 #include "wizard/wizard_driver.h"
@@ -80,6 +82,14 @@ void quad_2d(int texture, int colour, float alpha, const float c[4][4], int unit
 int load_texture(int reference, int flags, const std::string& name) {
   return tman.load_texture(4, reference, flags, 100, name);
 }
+// A check box without a label (the radio look of style 1): 1 in the frame it was clicked.
+int check_box(float x, float y, int ticked) {
+  int value = ticked ? 1 : 0;
+  return BTN_bool(x, y, &value, "", 1);
+}
+int push_button(float x, float y, float width, const std::string& label) {
+  return BTN_action(x, y, width, 0, 1, label, "-");
+}
 }  // namespace
 
 void install_shell_page_calls() {
@@ -92,6 +102,13 @@ void install_shell_page_calls() {
   c.set_colour = set_colour;
   c.quad_2d = quad_2d;
   c.load_texture = load_texture;
+  c.check_box = check_box;
+  c.push_button = push_button;
+  c.frame1 = BTN_frame1;
+  c.frame2 = BTN_frame2;
+  c.action = BTN_action;
+  c.is_int = BTN_is_int;
+  c.open_prefs = handle_prefs;
   install_page_calls(c);
 }
 
