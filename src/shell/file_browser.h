@@ -1,0 +1,48 @@
+// The in-window file browser: a modal Open (screen 998) or Save (screen 999) screen over one
+// folder at a time, the list widget with type-ahead search it is built on, and the path picker
+// that puts a field with a browse icon on an ordinary screen. Paths are '/'-separated and
+// relative to the application folder; a folder path ends with '/'; "" is the application folder.
+// Main thread only.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The browser's dialog background: the window and the title panel (folder and selected entry).
+void stand_io_dialog(int screen, int type, const std::string& title);
+
+// Runs the browser until the user chooses or leaves. 1 with the choice in *path, else 0.
+int BTN_opensave(int screen, int type, std::string* path);
+
+// One frame of the list widget (see the header of file_browser.cpp for the layout). Returns 1 on
+// a double-click in the list.
+using list_name_fn = std::string (*)(int index, void* context);
+using list_type_fn = int (*)(int index, void* context);
+int BTN_list_and_search(int id, float x, float y, float width, float height, int* centre, int* selected, int first,
+                        int last, std::string* edit, const std::string& edit_label, list_name_fn names,
+                        void* names_context, list_name_fn second, void* second_context, list_type_fn types,
+                        void* types_context);
+
+// A field showing the path (the last component only, but for types 20 and 21) with a browse
+// icon to its left; a press on the icon runs the browser on *path. 1 when it was opened.
+int BTN_select_path_stl(float x, float y, int screen, int type, std::string* path, int max_length,
+                        const std::string& label, float width, int take_focus);
+
+// --- The browser's path rules, for its callers and tests.
+// The folder the browser opens on for a path: its folder for a file path, the parent for a
+// folder path, the application folder for a bare name, the type's default folder for "".
+std::string opensave_start_folder(const std::string& path, int type);
+// The type's default folder and the extension a saved name gets ("" none).
+std::string opensave_default_folder(int type);
+std::string opensave_extension(int type);
+// The saved file's name: a trailing ".xyz" on a name longer than 4 bytes is replaced by the
+// type's extension, any other name gets it appended.
+std::string opensave_save_name(const std::string& typed, int type);
+// The ancestors pop-up: "Nimbrel folder" and one item per component, joined by '-'; the
+// characters the pop-up list reserves ('-' and '|') become blanks. paths[k] is the folder item
+// k stands for. At most 299 items (the deepest components are left out).
+std::string opensave_ancestor_items(const std::string& folder, std::vector<std::string>* paths);
+// The atlas cell (u0, u1 in pixels, v 82 to 94) of a list icon type; false for no icon.
+bool opensave_icon_cell(int type, int* u0, int* u1);
+// The list's search: the first index in first..last whose name starts with text, any case.
+int list_search(const std::string& text, int first, int last, list_name_fn names, void* context);
