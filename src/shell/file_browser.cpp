@@ -303,7 +303,7 @@ int BTN_opensave(int screen, int type, std::string* path) {
       frame.startwind(previous);
       return 1;
     } else if (!double_click && !(return_hit && !saving) && !pressed) {
-      if (delete_hit && !folder.empty() && focus_id == 0) {
+      if (delete_hit && !folder.empty()) {
         folder = folder_of(folder);
         count = relist();
         selected = centre = count / 2;

@@ -1,0 +1,294 @@
+// The in-window file browser on the test display: its path rules as tables, then scripted frames
+// over a small real tree (names with blanks, UTF-8, '-', '|', a folder of many entries):
+// entering folders, going up with Backspace, the ancestors pop-up, type-ahead, choosing a file
+// on the Open screen, saving under a new name, and the path picker's browse icon.
+#include <GL/gl.h>
+#include <SDL2/SDL_scancode.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "files/folder_listing.h"
+#include "platform/folders.h"
+#include "platform/text.h"
+#include "runtime/frame_clock.h"
+#include "runtime/shell_records.h"
+#include "runtime/shell_services.h"
+#include "shell/file_browser.h"
+#include "shell/keyboard.h"
+#include "shell/modal_screen.h"
+#include "shell/shell_globals.h"
+#include "shell/widgets.h"
+#include "support/display_fixture.h"
+#include "support/graphics_fixture.h"
+#include "support/interface_atlas.h"
+#include "support/shell_double.h"
+#include "support/temp_tree.h"
+#include "widget_text_state.h"
+
+namespace {
+
+TEST(FileBrowserRules, StartFolders) {
+  struct row {
+    const char* path;
+    int type;
+    const char* folder;
+  } rows[] = {
+      {"", 9, "Output/situations/"},
+      {"", 11, "Output/FMS plans/"},
+      {"", 0, ""},
+      {"Output/situations/a.sit", 9, "Output/situations/"},
+      {"a.sit", 9, ""},
+      {"Output/situations/", 9, "Output/"},
+      {"Output/", 0, ""},
+  };
+  for (const row& r : rows) EXPECT_EQ(opensave_start_folder(r.path, r.type), r.folder) << r.path;
+}
+
+TEST(FileBrowserRules, SaveNames) {
+  struct row {
+    const char* typed;
+    int type;
+    const char* saved;
+  } rows[] = {
+      {"plan.txt", 11, "plan.FMS"}, {"plan", 11, "plan.FMS"},     {"abcd", 11, "abcd.FMS"},
+      {".txt", 11, ".txt.FMS"},     {"a.b.sit", 9, "a.b.SIT"},     {"notes", 0, "notes"},
+      {"x.tx", 19, "x.tx.TXT"},
+  };
+  for (const row& r : rows) EXPECT_EQ(opensave_save_name(r.typed, r.type), r.saved) << r.typed;
+}
+
+// The pop-up list ends the program on a '|' in its items and reads '-' as a separator: a folder
+// with either in its name must still give one item per component.
+TEST(FileBrowserRules, AncestorItems) {
+  std::vector<std::string> paths;
+  EXPECT_EQ(opensave_ancestor_items("Output/FMS plans/", &paths), "Nimbrel folder-Output-FMS plans");
+  EXPECT_EQ(paths, (std::vector<std::string>{"", "Output/", "Output/FMS plans/"}));
+  EXPECT_EQ(opensave_ancestor_items("a|b/c-d/", &paths), "Nimbrel folder-a b-c d");
+  EXPECT_EQ(paths.back(), "a|b/c-d/");
+  EXPECT_EQ(opensave_ancestor_items("", &paths), "Nimbrel folder");
+  std::string deep;
+  for (int i = 0; i < 400; ++i) deep += "d/";
+  opensave_ancestor_items(deep, &paths);
+  EXPECT_EQ(paths.size(), 299u);
+  int u0 = 0, u1 = 0;
+  EXPECT_TRUE(opensave_icon_cell(1, &u0, &u1));
+  EXPECT_EQ(u0, 34);
+  EXPECT_EQ(u1, 46);
+  EXPECT_FALSE(opensave_icon_cell(0, &u0, &u1));
+}
+
+// --- Scripted frames
+
+std::vector<std::function<void()>> script;
+size_t step = 0;
+std::string shot;
+int frames = 0;
+
+void test_startwind(int screen) {
+  mnw.topwi = screen;
+  mnw.screen_w = screen >= 998 ? 620 : 1024;
+  mnw.screen_h = screen >= 998 ? 460 : 768;
+  mnw.origin_x = (1024 - mnw.screen_w) / 2;
+  mnw.origin_y = (768 - mnw.screen_h) / 2;
+}
+
+// One frame of the event procedure: the picture is kept when asked for, this frame's input is
+// cleared and the script's next step gives the next; past the script's end, Escape.
+void test_event_proc() {
+  if (!shot.empty()) {
+    save_screenshot(shot);
+    shot.clear();
+  }
+  ++frames;
+  mnw.mouse_down = mnw.mouse_double = 0;
+  return_hit = escape_hit = delete_hit = 0;
+  // Keys reach the widgets registered in the frame just drawn; the ring starts anew after.
+  if (step < script.size())
+    script[step++]();
+  else
+    escape_hit = 1;
+  BTN_begin_focus_ring();
+  glClear(GL_COLOR_BUFFER_BIT);
+}
+
+void key(int scancode, char32_t typed = 0) {
+  platform_key_event e;
+  e.kind = key_event_down;
+  e.scancode = scancode;
+  e.typed = e.unshifted = e.shifted = typed;
+  keys.handle_key_raw(e);
+  e.kind = key_event_up;
+  keys.handle_key_raw(e);
+}
+
+// The list's row of an entry of folder, as the browser shows it just after listing it.
+float row_of(const std::string& folder, int type, const std::string& name) {
+  std::vector<std::string> names;
+  std::vector<int> flags;
+  const int count = opensave_getitems(folder, type, names, flags);
+  for (int i = 0; i < count; ++i)
+    if (names[i] == name) return 180 - 10.0f * (i - count / 2);
+  ADD_FAILURE() << name << " not listed in " << folder;
+  return -1000;
+}
+
+std::function<void()> press_entry(const std::string& folder, int type, const std::string& name, bool twice) {
+  return [=] {
+    mnw.mouse_x = 60;
+    mnw.mouse_y = row_of(folder, type, name);
+    mnw.mouse_down = 1;
+    mnw.mouse_double = twice;
+  };
+}
+
+// A press on the middle row, which gives the list the keyboard.
+void press_centre() {
+  mnw.mouse_x = 60;
+  mnw.mouse_y = 180;
+  mnw.mouse_down = 1;
+}
+
+class FileBrowser : public gl_graphics_test {
+ protected:
+  static void SetUpTestSuite() {
+    gl_graphics_test::SetUpTestSuite();
+    platform_set_executable_path(std::string(SKY_RESOURCES_DIR) + "/../skyrill-installer");
+    ASSERT_TRUE(load_interface_atlases());
+    route_text_through_caches();
+    key_delivery delivery;
+    delivery.dispatch_to_focus = BTN_dispatch_to_focus;
+    keys_set_delivery(delivery);
+  }
+  void SetUp() override {
+    gl_graphics_test::SetUp();
+    for (const char* f : {"Output/situations/a.sit", "Output/situations/b.sit", "Output/FMS plans/KBOS.fms",
+                          "name with blanks/inside.txt", "caf\xC3\xA9 \xC3\xBC/x.txt", "pipe|folder/in pipe.txt",
+                          "dash-name/d.txt", "top.txt", "locked/hidden.txt"})
+      tree.write(f, "x");
+    for (int i = 0; i < 2000; ++i) tree.write("many/entry" + std::to_string(i) + ".txt", "");
+    saved_app = app_path;
+    app_path = tree.path();
+    mnw.mouse_down = mnw.mouse_up = mnw.mouse_held = mnw.mouse_double = 0;
+    mnw.open_menu = -1;
+    mnw.wheel = 0;
+    test_startwind(0);
+    focus_id = 0;
+    app_done = 0;
+    frames = 0;
+    script.clear();
+    step = 0;
+    shell_double::reset();
+    shell_screen().startwind = test_startwind;
+    shell_screen().event_proc = test_event_proc;
+  }
+  void TearDown() override {
+    shell_screen() = shell_screen_defaults();
+    app_path = saved_app;
+    focus_id = 0;
+  }
+  temp_tree tree;
+  std::string saved_app;
+};
+
+TEST_F(FileBrowser, BrowseFoldersAndOpenAFile) {
+  std::string path = "top.txt";  // a bare name: the application folder
+  script = {
+      [] { shot = "file_browser_open"; },
+      press_entry("", 0, "pipe|folder", true),  // its name once ended the program in the pop-up
+      [] { delete_hit = 1; },                    // back up
+      press_entry("", 0, "caf\xC3\xA9 \xC3\xBC", true),
+      [] { delete_hit = 1; },
+      press_entry("", 0, "name with blanks", true),
+      press_entry("name with blanks/", 0, "inside.txt", false),
+      [] { shot = "file_browser_inside"; },
+      [] { return_hit = 1; },  // Return on the Open screen chooses the selected file
+  };
+  EXPECT_EQ(BTN_opensave(998, 0, &path), 1);
+  EXPECT_EQ(path, "name with blanks/inside.txt");
+  EXPECT_EQ(mnw.topwi, 0);  // the remembered screen is current again
+  EXPECT_TRUE(shell_double::alerts().empty());
+}
+
+TEST_F(FileBrowser, BackspaceGoesUpToTheApplicationFolderThenStops) {
+  std::string path = "Output/situations/a.sit";
+  script = {[] { delete_hit = 1; }, [] { delete_hit = 1; }, [] { delete_hit = 1; },
+            // At the top now: the application folder lists "Output".
+            press_entry("", 9, "Output", false), [] { return_hit = 1; }, press_entry("Output/", 9, "FMS plans", true),
+            [] { shot = "file_browser_fms"; }};
+  EXPECT_EQ(BTN_opensave(998, 9, &path), 0);  // left by Escape at the script's end
+  EXPECT_EQ(path, "Output/situations/a.sit");  // unchanged
+  EXPECT_EQ(mnw.topwi, 0);
+}
+
+TEST_F(FileBrowser, DoubleClickOnAFileChoosesOnlyOnOpen) {
+  std::string path = "Output/situations/a.sit";
+  script = {press_entry("Output/situations/", 9, "b.sit", true)};
+  EXPECT_EQ(BTN_opensave(998, 9, &path), 1);
+  EXPECT_EQ(path, "Output/situations/b.sit");
+
+  path = "Output/situations/a.sit";
+  script = {press_entry("Output/situations/", 9, "b.sit", true)};
+  step = 0;
+  EXPECT_EQ(BTN_opensave(999, 9, &path), 0);
+  EXPECT_EQ(path, "Output/situations/a.sit");
+}
+
+TEST_F(FileBrowser, SaveUnderANewName) {
+  std::string path;  // type 11 starts in its default folder
+  script = {[] {
+              for (char32_t c : std::u32string(U"route.txt")) key(SDL_SCANCODE_A, c);
+            },
+            [] { shot = "file_browser_save"; }, [] { return_hit = 1; }};
+  EXPECT_EQ(BTN_opensave(999, 11, &path), 1);
+  EXPECT_EQ(path, "Output/FMS plans/route.FMS");
+  EXPECT_EQ(mnw.topwi, 0);
+}
+
+TEST_F(FileBrowser, TypeAheadInAFolderOfManyEntries) {
+  std::string path = "many/";
+  // Opened on the folder's parent; into "many", focus the list, type.
+  script = {press_entry("", 0, "many", true), press_centre,
+            [] { key(SDL_SCANCODE_A, U'E'); },
+            [] { key(SDL_SCANCODE_A, U'n'); },
+            [] { key(SDL_SCANCODE_A, U't'); },
+            [] { key(SDL_SCANCODE_A, U'r'); },
+            [] { key(SDL_SCANCODE_A, U'y'); },
+            [] { key(SDL_SCANCODE_A, U'1'); },
+            [] { key(SDL_SCANCODE_A, U'9'); },
+            [] { key(SDL_SCANCODE_A, U'9'); },
+            [] { key(SDL_SCANCODE_A, U'9'); },
+            [] { key(SDL_SCANCODE_A, U'\u00e9'); },  // no entry starts so: the choice stays
+            [] { shot = "file_browser_many"; },
+            [] { return_hit = 1; }};
+  EXPECT_EQ(BTN_opensave(998, 0, &path), 1);
+  EXPECT_EQ(path, "many/entry1999.txt");
+
+  // After a pause, a new search starts with the letter alone.
+  path = "many/x";
+  script = {press_centre, [] { key(SDL_SCANCODE_A, U'e'); },
+            [] { key(SDL_SCANCODE_A, U'n'); }, [] { xtim.elapsed += 2; },
+            [] { key(SDL_SCANCODE_A, U'e'); }, [] { return_hit = 1; }};
+  step = 0;
+  EXPECT_EQ(BTN_opensave(998, 0, &path), 1);
+  EXPECT_EQ(path, "many/entry0.txt");
+}
+
+TEST_F(FileBrowser, PathPickerOpensTheBrowser) {
+  std::string path = "Output/situations/a.sit";
+  script = {press_entry("Output/situations/", 9, "b.sit", true)};
+  glClear(GL_COLOR_BUFFER_BIT);
+  test_startwind(0);
+  BTN_begin_focus_ring();
+  EXPECT_EQ(BTN_select_path_stl(200, 300, 998, 9, &path, 100, "Situation:|{-pick a situation", 200, 0), 0);
+  EXPECT_FALSE(save_screenshot("file_browser_picker").empty());
+  mnw.mouse_x = 200 - 17;
+  mnw.mouse_y = 303;
+  mnw.mouse_down = 1;
+  EXPECT_EQ(BTN_select_path_stl(200, 300, 998, 9, &path, 100, "Situation:|{-pick a situation", 200, 0), 1);
+  EXPECT_EQ(path, "Output/situations/b.sit");
+}
+
+}  // namespace
