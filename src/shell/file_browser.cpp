@@ -142,7 +142,7 @@ void stand_io_dialog(int screen, int type, const std::string& title) {
   (void)type;
   (void)screen;
   BTN_fillwin(1, 21);
-  BTN_frame2(15, 10, 434 - 10, mnw.screen_w - 20, 20, title);
+  BTN_frame2(15, 320, 380, mnw.screen_w - 340, 20, title);
 }
 
 int BTN_list_and_search(int id, float x, float y, float width, float height, int* centre, int* selected, int first,
@@ -228,7 +228,7 @@ int BTN_list_and_search(int id, float x, float y, float width, float height, int
     if (second) draw.text(45, x + 242, row_y - 3, second(entry, second_context), 0, 0);
     int u0, u1;
     if (types && opensave_icon_cell(types(entry, types_context), &u0, &u1))
-      BTN_util_element(x + 10, row_y, (u0 + u1) / 2.0f, 512 - 88, 6, 6, 0);
+      BTN_util_element(x + 10, row_y, (u0 + u1) / 2.0f, 88, 6, 6, 0);
     if (entry == *selected) fill(12, 0.25f, x + 18, row_y - 5, width - 22, 10);
   }
   if (focused) {
@@ -338,7 +338,7 @@ int BTN_select_path_stl(float x, float y, int screen, int type, std::string* pat
   BTN_expand_label(label, &left, &right, &help);
   BTN_util_draw_label(x - 32, y, 0, left, 0);
   BTN_util_draw_label(x + width + 6, y, 2, right, 0);
-  BTN_util_element(x - 17, y + 3, 221, 512 - 146, 13, 13, 0);
+  BTN_util_element(x - 17, y + 3, 221, 146, 13, 13, 0);
   std::string shown = (type == 20 || type == 21) ? *path : last_component(*path);
   if (BTN_enterstring(x, y, &shown, max_length, "", width, take_focus)) *path = shown;
   if (mnw.mouse_x >= x - 28 && mnw.mouse_x <= x - 6 && mnw.mouse_y >= y - 8 && mnw.mouse_y <= y + 12) {
