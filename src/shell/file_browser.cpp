@@ -90,9 +90,12 @@ std::string opensave_start_folder(const std::string& path, int type) {
 }
 
 std::string opensave_save_name(const std::string& typed, int type) {
+  // Only a type with an extension of its own replaces the typed one: for the others the typed
+  // extension is the only one the file gets.
+  const std::string extension = opensave_extension(type);
   std::string name = typed;
-  if (name.size() > 4 && name[name.size() - 4] == '.') name.resize(name.size() - 4);
-  return name + opensave_extension(type);
+  if (!extension.empty() && name.size() > 4 && name[name.size() - 4] == '.') name.resize(name.size() - 4);
+  return name + extension;
 }
 
 std::string opensave_ancestor_items(const std::string& folder, std::vector<std::string>* paths) {
@@ -259,6 +262,9 @@ int BTN_opensave(int screen, int type, std::string* path) {
   int selected = count / 2, centre = count / 2;
   const int previous = mnw.topwi;
   frame.startwind(screen);
+  // The widgets of the screen below are not drawn here: none of them keeps the keyboard, so
+  // that the name field of the Save screen can take it.
+  BTN_unfocus_any();
   const bool saving = screen == 999;
   std::string name;
   const std::string cancel = UTL_translate_string("Cancel");
@@ -316,6 +322,8 @@ int BTN_opensave(int screen, int type, std::string* path) {
         count = relist();
         selected = centre = count / 2;
       } else if (!saving && valid_now) {
+        // The double press is used up: the screen below must not take it as its own click.
+        mnw.mouse_down = mnw.mouse_double = 0;
         *path = folder + names[selected];
         frame.startwind(previous);
         return 1;
@@ -350,4 +358,23 @@ int BTN_select_path_stl(float x, float y, int screen, int type, std::string* pat
     }
   }
   return 0;
+}
+
+int shell_in_window_file_dialog(int kind, const std::string& start_folder, std::string& io_path) {
+  if (kind < 0 || kind > 2) return 0;
+  // The browser's paths are relative to app_path: the root for the while, so that any folder
+  // can be reached.
+  const std::string saved_app = app_path;
+  app_path = "/";
+  std::string path;
+  if (!start_folder.empty() && start_folder[0] == '/') {
+    path = start_folder.substr(1);
+    if (!path.empty() && path.back() != '/') path += '/';
+    path += ".";  // a name in the start folder: the browser opens on that folder
+  }
+  const int chosen = BTN_opensave(kind == 0 ? 998 : 999, 0, &path);
+  app_path = saved_app;
+  if (!chosen) return 0;
+  io_path = "/" + path;
+  return 1;
 }

@@ -46,3 +46,9 @@ std::string opensave_ancestor_items(const std::string& folder, std::vector<std::
 bool opensave_icon_cell(int type, int* u0, int* u1);
 // The list's search: the first index in first..last whose name starts with text, any case.
 int list_search(const std::string& text, int first, int last, list_name_fn names, void* context);
+
+// The stand-in for the native file dialogs when none can run (kinds as GetFilePathFromUser: 0
+// open, 1 save, 2 folder). It browses from the file system's root: a file is chosen on the Open
+// screen; a save and a folder take the name typed on the Save screen, in the folder shown.
+// 1 with the absolute path in io_path (a folder without trailing '/').
+int shell_in_window_file_dialog(int kind, const std::string& start_folder, std::string& io_path);

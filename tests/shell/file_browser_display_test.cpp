@@ -13,6 +13,7 @@
 #include "files/folder_listing.h"
 #include "platform/folders.h"
 #include "platform/text.h"
+#include "platform/file_dialogs.h"
 #include "runtime/frame_clock.h"
 #include "runtime/shell_records.h"
 #include "runtime/shell_services.h"
@@ -54,7 +55,7 @@ TEST(FileBrowserRules, SaveNames) {
     const char* saved;
   } rows[] = {
       {"plan.txt", 11, "plan.FMS"}, {"plan", 11, "plan.FMS"},     {"abcd", 11, "abcd.FMS"},
-      {".txt", 11, ".txt.FMS"},     {"a.b.sit", 9, "a.b.SIT"},     {"notes", 0, "notes"},
+      {".txt", 11, ".txt.FMS"},     {"a.b.sit", 9, "a.b.SIT"},     {"notes", 0, "notes"}, {"notes.txt", 0, "notes.txt"},
       {"x.tx", 19, "x.tx.TXT"},
   };
   for (const row& r : rows) EXPECT_EQ(opensave_save_name(r.typed, r.type), r.saved) << r.typed;
@@ -289,6 +290,41 @@ TEST_F(FileBrowser, PathPickerOpensTheBrowser) {
   mnw.mouse_down = 1;
   EXPECT_EQ(BTN_select_path_stl(200, 300, 998, 9, &path, 100, "Situation:|{-pick a situation", 200, 0), 1);
   EXPECT_EQ(path, "Output/situations/b.sit");
+}
+
+// Without zenity or kdialog the native dialogs fall back to the browser, over the whole file
+// system, with absolute paths in and out.
+TEST_F(FileBrowser, NativeDialogFallsBackToTheBrowser) {
+  in_window_file_dialog = shell_in_window_file_dialog;  // as the shell installs it at start-up
+  temp_tree empty_bin;
+  const char* old = getenv("PATH");
+  const std::string saved_path = old ? old : "";
+  setenv("PATH", empty_bin.path().c_str(), 1);
+  ASSERT_FALSE(platform_file_dialog_available());
+  const std::string rel = tree.path().substr(1);
+  std::string chosen = "unchanged";
+  script = {press_entry(rel + "Output/situations/", 0, "b.sit", true)};
+  EXPECT_EQ(GetFilePathFromUser(0, "Pick", "Open", 0, tree.path() + "Output/situations/", chosen), 1);
+  EXPECT_EQ(chosen, tree.path() + "Output/situations/b.sit");
+
+  // A folder: the name typed on the Save screen, in the folder shown.
+  script = {[] {
+              for (char32_t c : std::u32string(U"Skyrill 9")) key(SDL_SCANCODE_A, c);
+            },
+            [] { return_hit = 1; }};
+  step = 0;
+  EXPECT_EQ(GetFilePathFromUser(2, "Where?", "Choose", 0, tree.path() + "Output", chosen), 1);
+  EXPECT_EQ(chosen, tree.path() + "Output/Skyrill 9");
+  EXPECT_EQ(app_path, tree.path());  // the browser's own root is put back
+
+  // Cancelled: unchanged.
+  script = {[] { escape_hit = 1; }};
+  step = 0;
+  EXPECT_EQ(GetFilePathFromUser(0, "Pick", "Open", 0, tree.path(), chosen), 0);
+  EXPECT_EQ(chosen, tree.path() + "Output/Skyrill 9");
+  setenv("PATH", saved_path.c_str(), 1);
+  in_window_file_dialog = nullptr;
+  shell_double::reset();
 }
 
 }  // namespace
