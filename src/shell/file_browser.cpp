@@ -8,9 +8,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <strings.h>
 
 #include "files/folder_listing.h"
+#include "files/mapped_file.h"
+#include "files/paths.h"
+#include "graphics/texture_manager.h"
+#include "runtime/threads.h"
 #include "runtime/frame_clock.h"
 #include "runtime/shell_records.h"
 #include "runtime/shell_services.h"
@@ -141,11 +146,104 @@ int list_search(const std::string& text, int first, int last, list_name_fn names
   return -1;
 }
 
-void stand_io_dialog(int screen, int type, const std::string& title) {
-  (void)type;
-  (void)screen;
+int io_preview_reads = 0;
+
+bool io_preview_has_extension(const std::string& path, const char* extension) {
+  const size_t n = strlen(extension);
+  return path.size() >= n && strcasecmp(path.c_str() + path.size() - n, extension) == 0;
+}
+
+std::string io_preview_icon_name(const std::string& path) {
+  std::string base = path;
+  if (base.size() > 4 && base[base.size() - 4] == '.') base.resize(base.size() - 4);
+  return base + "_icon.png";
+}
+
+int io_preview_read_acf(const std::string& path, unsigned char block[io_acf_block_size]) {
+  static const int veh_versions[] = {700, 740, 8000, 810, 830, 840, 860, 900, 901, 902, 0};
+  std::memset(block, 0, io_acf_block_size);
+  ++io_preview_reads;
+  xmap_class file(path);
+  if (!file.mapped() || !file.check_file(xmap_binary, veh_versions, nullptr, nullptr)) return 0;
+  // A short file gives what it has: the reader's own copy would end the program on it, and the
+  // preview runs on whatever file the cursor passes over.
+  const long have = std::min<long>(file.end - file.cursor, io_acf_block_size);
+  if (have > 0) std::memcpy(block, file.cursor, static_cast<size_t>(have));
+  return 1;
+}
+
+std::string io_preview_acf_text(const unsigned char block[io_acf_block_size], int offset) {
+  if (offset < 0 || offset >= io_acf_block_size) return "";
+  const unsigned char* start = block + offset;
+  const void* nul = std::memchr(start, 0, static_cast<size_t>(io_acf_block_size - offset));
+  const size_t length = nul ? static_cast<const unsigned char*>(nul) - start : io_acf_block_size - offset;
+  return std::string(reinterpret_cast<const char*>(start), length);
+}
+
+std::string io_preview_read_fdr(const std::string& path) {
+  static const int versions[] = {1, 0};
+  ++io_preview_reads;
+  xmap_class file(path);
+  if (!file.mapped() || file.check_file(xmap_text, versions, nullptr, nullptr) != 1) return "";
+  const char* p = file.cursor;
+  const char* end = file.end;
+  auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  auto line_end = [](char c) { return c == 0 || c == '\n' || c == '\r'; };
+  while (p < end) {
+    while (p < end && blank(*p)) ++p;
+    const char* key = p;
+    while (p < end && *p != ',' && !line_end(*p)) ++p;
+    const std::string k(key, p);
+    if (p < end) ++p;
+    while (p < end && blank(*p)) ++p;
+    const char* value = p;
+    while (p < end && !line_end(*p)) ++p;
+    if (strcasecmp(k.c_str(), "COMM") == 0) return std::string(value, p);
+    while (p < end && (line_end(*p) || blank(*p))) ++p;
+  }
+  return "";
+}
+
+void stand_io_dialog(int screen, int kind, const std::string& path) {
+  static std::string old_path;
+  static std::string comment;
+  static unsigned char top_of_veh[io_acf_block_size];
+  static int has_tex = 0;
+  if (shell_screen().plot_back_col) shell_screen().plot_back_col();
   BTN_fillwin(1, 21);
-  BTN_frame2(15, 320, 380, mnw.screen_w - 340, 20, title);
+  BTN_frame2(15, 10, 300, io_dx, 120, "");
+  if (screen != 998) return;
+  if (kind == 3 || kind == 8 || kind == 20) {
+    BTN_frame2(15, 331, 70, 220, 220, "");
+    BTN_frame2(15, 331, 300, 220, 120, "");
+  }
+  widget_draw_calls& draw = widget_drawing();
+  if (kind == 3 && io_preview_has_extension(path, ".acf")) {
+    if (path != old_path) {
+      io_preview_read_acf(path, top_of_veh);
+      std::string icon = io_preview_icon_name(path);
+      set_path_to_full(icon);
+      has_tex = tman.load_texture(0, 410, 0x511, 100, icon) != 0;
+    }
+    float y = 405;
+    for (int offset : {1552, 1052, 2052, 1012}) y = draw.text(47, 341, y, io_preview_acf_text(top_of_veh, offset), 200, 0) - 10;
+    if (has_tex) {
+      UTL_critical_section_lock(&tman.lock);
+      float s = 1, t = 1;
+      if (tman.ref_dat.size() > 410 && tman.ref_dat[410].tex_w > 0 && tman.ref_dat[410].tex_h > 0) {
+        s = tman.ref_dat[410].image_w / tman.ref_dat[410].tex_w;
+        t = tman.ref_dat[410].image_h / tman.ref_dat[410].tex_h;
+      }
+      UTL_critical_section_unlock(&tman.lock);
+      const float corners[4][4] = {{341, 80, 0, 0}, {341, 280, 0, t}, {541, 280, s, t}, {541, 80, s, 0}};
+      draw.quad_2d(410, 49, 1, corners);
+    }
+  }
+  if (kind == 8 && io_preview_has_extension(path, ".fdr")) {
+    if (path != old_path) comment = io_preview_read_fdr(path);
+    if (!comment.empty()) draw.text(47, 341, 270, comment, 200, 0);
+  }
+  old_path = path;
 }
 
 int BTN_list_and_search(int id, float x, float y, float width, float height, int* centre, int* selected, int first,
@@ -272,7 +370,6 @@ int BTN_opensave(int screen, int type, std::string* path) {
   const std::string file_label = UTL_translate_string("File:");
 
   while (mnw.topwi == screen && !app_done) {
-    if (frame.plot_back_col) frame.plot_back_col();
     const bool valid = selected >= 0 && selected < count;
     stand_io_dialog(screen, type, folder + (valid ? names[selected] : std::string("-")));
     count = relist();

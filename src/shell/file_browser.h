@@ -8,8 +8,26 @@
 #include <string>
 #include <vector>
 
-// The browser's dialog background: the window and the title panel (folder and selected entry).
-void stand_io_dialog(int screen, int type, const std::string& title);
+// The browser's dialog background, and on the Open screen the preview of the entry under the
+// cursor: the leading texts and icon of an aircraft file (kind 3), the comment of a
+// flight-data file (kind 8). A file is read again only when path changes.
+void stand_io_dialog(int screen, int kind, const std::string& path);
+
+// --- The preview's readers, for tests.
+constexpr int io_acf_block_size = 2092;
+// The data block after an aircraft file's house header, as it stands; zeros where the file
+// has no bytes (a short or damaged file) or its header does not check. 1 when the header checked.
+int io_preview_read_acf(const std::string& path, unsigned char block[io_acf_block_size]);
+// The NUL-ended text at offset in the block, never past its end.
+std::string io_preview_acf_text(const unsigned char block[io_acf_block_size], int offset);
+// The icon picture beside an aircraft file: "x.acf" -> "x_icon.png".
+std::string io_preview_icon_name(const std::string& path);
+// The value of the first "COMM" key of a flight-data file (house text header version 1).
+std::string io_preview_read_fdr(const std::string& path);
+// Whether path ends in the extension (".acf"), any case.
+bool io_preview_has_extension(const std::string& path, const char* extension);
+// How many files the preview has read (for tests of the once-per-change rule).
+extern int io_preview_reads;
 
 // Runs the browser until the user chooses or leaves. 1 with the choice in *path, else 0.
 int BTN_opensave(int screen, int type, std::string* path);
