@@ -13,7 +13,6 @@
 
 #include "files/folder_listing.h"
 #include "files/mapped_file.h"
-#include "files/paths.h"
 #include "graphics/texture_manager.h"
 #include "runtime/threads.h"
 #include "runtime/frame_clock.h"
@@ -221,9 +220,7 @@ void stand_io_dialog(int screen, int kind, const std::string& path) {
   if (kind == 3 && io_preview_has_extension(path, ".acf")) {
     if (path != old_path) {
       io_preview_read_acf(path, top_of_veh);
-      std::string icon = io_preview_icon_name(path);
-      set_path_to_full(icon);
-      has_tex = tman.load_texture(0, 410, 0x511, 100, icon) != 0;
+      has_tex = tman.load_texture(0, 410, 0x511, 100, io_preview_icon_name(path)) != 0;
     }
     float y = 405;
     for (int offset : {1552, 1052, 2052, 1012}) y = draw.text(47, 341, y, io_preview_acf_text(top_of_veh, offset), 200, 0) - 10;

@@ -81,6 +81,58 @@ TEST(FileBrowserRules, AncestorItems) {
   EXPECT_FALSE(opensave_icon_cell(0, &u0, &u1));
 }
 
+// An aircraft file: the binary house header, then the block with texts at the four offsets.
+std::string acf_file(int version, size_t block_size) {
+  std::string f = "i";
+  f.append(reinterpret_cast<const char*>(&version), 4);
+  std::string block(2092, '\0');
+  const std::string texts[4] = {"Nimbrel Nine", "by the works", "short description", "tail"};
+  const int offsets[4] = {1552, 1052, 1012, 2052};
+  for (int i = 0; i < 4; ++i) block.replace(offsets[i], texts[i].size(), texts[i]);
+  block.replace(2060, 32, std::string(32, 'Z'));  // "tail" runs on to the block's end: no NUL
+  return f + block.substr(0, block_size) + std::string(16, '\xFF');
+}
+
+TEST(FileBrowserPreview, AircraftAndFlightDataReaders) {
+  shell_double::reset();
+  temp_tree t;
+  unsigned char block[io_acf_block_size];
+  EXPECT_EQ(io_preview_read_acf(t.write("a.acf", acf_file(900, 2092)), block), 1);
+  EXPECT_EQ(io_preview_acf_text(block, 1552), "Nimbrel Nine");
+  EXPECT_EQ(io_preview_acf_text(block, 1052), "by the works");
+  EXPECT_EQ(io_preview_acf_text(block, 1012), "short description");
+  EXPECT_EQ(io_preview_acf_text(block, 2052), "tail");
+  EXPECT_EQ(io_preview_acf_text(block, 2060), std::string(32, 'Z'));  // stops at the block's end
+
+  // A bad version: four empty texts. A file cut short: what is there, zeros after, and the
+  // program goes on (the reader's own copy would end it).
+  EXPECT_EQ(io_preview_read_acf(t.write("bad.acf", acf_file(901 + 5, 2092)), block), 0);
+  EXPECT_EQ(io_preview_acf_text(block, 1552), "");
+  EXPECT_EQ(io_preview_read_acf(t.write("short.acf", acf_file(900, 1100).substr(0, 1100)), block), 1);
+  EXPECT_EQ(io_preview_acf_text(block, 1052), "by the works");
+  EXPECT_EQ(io_preview_acf_text(block, 1552), "");
+  EXPECT_EQ(io_preview_read_acf(t.write("tiny.acf", acf_file(900, 2092).substr(0, 100)), block), 1);
+  EXPECT_EQ(io_preview_read_acf(t.path() + "missing.acf", block), 0);
+  EXPECT_TRUE(shell_double::alerts().empty());
+
+  EXPECT_EQ(io_preview_read_fdr(t.write("f.fdr", "I\n1 version\nDATE,today\n  comm,  hello there\nCOMM,second\n")),
+            "hello there");
+  EXPECT_EQ(io_preview_read_fdr(t.write("g.fdr", "I\n2 version\nCOMM,hello\n")), "");
+  EXPECT_EQ(io_preview_read_fdr(t.write("h.fdr", "I\n1 version\nDATE,today\n")), "");
+
+  struct row {
+    const char* path;
+    bool acf;
+    const char* icon;
+  } rows[] = {{"x.acf", true, "x_icon.png"},          {"planes/Y.ACF", true, "planes/Y_icon.png"},
+              {"x.acf.bak", false, "x.acf_icon.png"}, {"y.acf/z.txt", false, "y.acf/z_icon.png"},
+              {"abc", false, "abc_icon.png"},         {".acf", true, ".acf_icon.png"}};
+  for (const row& r : rows) {
+    EXPECT_EQ(io_preview_has_extension(r.path, ".acf"), r.acf) << r.path;
+    EXPECT_EQ(io_preview_icon_name(r.path), r.icon) << r.path;
+  }
+}
+
 // --- Scripted frames
 
 std::vector<std::function<void()>> script;
@@ -325,6 +377,25 @@ TEST_F(FileBrowser, NativeDialogFallsBackToTheBrowser) {
   setenv("PATH", saved_path.c_str(), 1);
   in_window_file_dialog = nullptr;
   shell_double::reset();
+}
+
+// The Open screen for aircraft files previews the one under the cursor, each file read once
+// per change of cursor, a damaged one included.
+TEST_F(FileBrowser, AircraftPreviewFollowsTheCursor) {
+  tree.write("planes/a.acf", acf_file(900, 2092));
+  tree.write("planes/b.acf", acf_file(900, 2092).substr(0, 100));
+  // a has an icon (any picture will do), b none.
+  tree.write("planes/a_icon.png", read_whole_file(std::string(SKY_SOURCE_DIR) + "/resources/interface.png"));
+  std::string path = "planes/a.acf";
+  io_preview_reads = 0;
+  script = {press_entry("planes/", 3, "b.acf", false), press_entry("planes/", 3, "a.acf", false),
+            [] { shot = "file_browser_preview"; }, press_entry("planes/", 3, "b.acf", false),
+            [] { return_hit = 1; }};
+  EXPECT_EQ(BTN_opensave(998, 3, &path), 1);
+  EXPECT_EQ(path, "planes/b.acf");
+  // The list opens on its middle entry, b; then b again, a, b: one read per change.
+  EXPECT_EQ(io_preview_reads, 3);
+  for (const recorded_alert& a : shell_double::alerts()) ADD_FAILURE() << a.lines[0] << " / " << a.lines[1];
 }
 
 }  // namespace
