@@ -454,6 +454,51 @@ int BTN_select_path_stl(float x, float y, int screen, int type, std::string* pat
   return 0;
 }
 
+namespace {
+
+// Stores text in a buffer of max_length bytes when it fits (and stays under the toolkit's
+// 500-character bound for buffers); otherwise keeps the buffer and tells the user.
+void store_in_buffer(const std::string& text, char* buffer, int max_length) {
+  if (static_cast<int>(text.size()) < max_length && text.size() < 500) {
+    std::memcpy(buffer, text.c_str(), text.size() + 1);
+    return;
+  }
+  __MACIBM_alert(0, "The path you chose is too long for this field.", "The field keeps its previous path.", text, "",
+                 t_alert, kFile, __LINE__);
+}
+
+bool valid_picker(int screen, int type, int line) {
+  if (screen != 998 && screen != 999)
+    __MACIBM_alert(0, "Bad open_save arg to BTN_select_file_chr!", "", "", "", t_exit, kFile, line);
+  else if (type < 0 || type > 21)
+    __MACIBM_alert(0, "Bad file_type arg to BTN_select_file_chr!", "", "", "", t_exit, kFile, line);
+  else
+    return true;
+  return false;
+}
+
+}  // namespace
+
+int BTN_select_path_chr(float x, float y, int screen, int type, char* buffer, int max_length,
+                        const std::string& label, float width, int take_focus) {
+  if (!valid_picker(screen, type, __LINE__) || max_length <= 0) return 0;
+  std::string text = buffer;
+  const int opened = BTN_select_path_stl(x, y, screen, type, &text, max_length, label, width, take_focus);
+  if (text != buffer) store_in_buffer(text, buffer, max_length);
+  return opened;
+}
+
+int BTN_select_file_chr(float x, float y, int screen, int type, char* name, std::string* path, int max_length,
+                        const std::string& label, float width) {
+  if (!valid_picker(screen, type, __LINE__) || max_length <= 0) return 0;
+  std::string full = folder_of(*path) + name;
+  if (!BTN_select_path_stl(x, y, screen, type, &full, max_length, label, width, 1)) return 0;
+  const std::string chosen = last_component(full);
+  if (static_cast<int>(chosen.size()) < max_length && chosen.size() < 500) *path = full;
+  store_in_buffer(chosen, name, max_length);
+  return 1;
+}
+
 int shell_in_window_file_dialog(int kind, const std::string& start_folder, std::string& io_path) {
   if (kind < 0 || kind > 2) return 0;
   // The browser's paths are relative to app_path: the root for the while, so that any folder

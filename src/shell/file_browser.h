@@ -46,6 +46,17 @@ int BTN_list_and_search(int id, float x, float y, float width, float height, int
 int BTN_select_path_stl(float x, float y, int screen, int type, std::string* path, int max_length,
                         const std::string& label, float width, int take_focus);
 
+// The same over a character buffer of max_length bytes. A chosen path that does not fit is
+// refused with an alert: the buffer keeps its old path rather than a cut one that names
+// another file.
+int BTN_select_path_chr(float x, float y, int screen, int type, char* buffer, int max_length,
+                        const std::string& label, float width, int take_focus);
+// A file name in a buffer of max_length bytes with its folder in *path (the folder of that
+// path). Only a browser choice is stored: the full path in *path and its name in the buffer
+// (refused like the path picker's when the name does not fit).
+int BTN_select_file_chr(float x, float y, int screen, int type, char* name, std::string* path, int max_length,
+                        const std::string& label, float width);
+
 // --- The browser's path rules, for its callers and tests.
 // The folder the browser opens on for a path: its folder for a file path, the parent for a
 // folder path, the application folder for a bare name, the type's default folder for "".

@@ -344,6 +344,50 @@ TEST_F(FileBrowser, PathPickerOpensTheBrowser) {
   EXPECT_EQ(path, "Output/situations/b.sit");
 }
 
+// A press on the browse icon of a picker at (200, 300).
+void press_icon() {
+  mnw.mouse_x = 200 - 17;
+  mnw.mouse_y = 303;
+  mnw.mouse_down = 1;
+}
+
+// The buffer pickers refuse a chosen path that does not fit instead of cutting it to a path
+// that names another file; a file picker stores only what the browser chose.
+TEST_F(FileBrowser, BufferPickersRefuseWhatDoesNotFit) {
+  tree.write("Output/situations/a very long situation name.sit", "x");
+  char buffer[24] = "Output/situations/a.sit";
+  script = {press_entry("Output/situations/", 9, "a very long situation name.sit", true)};
+  press_icon();
+  EXPECT_EQ(BTN_select_path_chr(200, 300, 998, 9, buffer, sizeof buffer, "Situation:", 200, 0), 1);
+  EXPECT_STREQ(buffer, "Output/situations/a.sit");
+  ASSERT_EQ(shell_double::alerts().size(), 1u);
+  EXPECT_EQ(shell_double::alerts()[0].type, 1);  // told, and the program goes on
+
+  shell_double::reset();
+  script = {press_entry("Output/situations/", 9, "b.sit", true)};
+  step = 0;
+  press_icon();
+  EXPECT_EQ(BTN_select_path_chr(200, 300, 998, 9, buffer, sizeof buffer, "Situation:", 200, 0), 1);
+  EXPECT_STREQ(buffer, "Output/situations/b.sit");
+
+  // The file form: the name in the buffer, the full path in the string.
+  char name[8] = "a.sit";
+  std::string path = "Output/situations/a.sit";
+  script = {press_entry("Output/situations/", 9, "b.sit", true)};
+  step = 0;
+  press_icon();
+  EXPECT_EQ(BTN_select_file_chr(200, 300, 998, 9, name, &path, sizeof name, "Situation:", 200), 1);
+  EXPECT_STREQ(name, "b.sit");
+  EXPECT_EQ(path, "Output/situations/b.sit");
+  script = {press_entry("Output/situations/", 9, "a very long situation name.sit", true)};
+  step = 0;
+  press_icon();
+  EXPECT_EQ(BTN_select_file_chr(200, 300, 998, 9, name, &path, sizeof name, "Situation:", 200), 1);
+  EXPECT_STREQ(name, "b.sit");
+  EXPECT_EQ(path, "Output/situations/b.sit");
+  EXPECT_EQ(shell_double::alerts().size(), 1u);
+}
+
 // Without zenity or kdialog the native dialogs fall back to the browser, over the whole file
 // system, with absolute paths in and out.
 TEST_F(FileBrowser, NativeDialogFallsBackToTheBrowser) {
