@@ -6,6 +6,8 @@
 #include <SDL2/SDL_scancode.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -262,6 +264,20 @@ TEST_F(FileBrowser, BrowseFoldersAndOpenAFile) {
   EXPECT_EQ(BTN_opensave(998, 0, &path), 1);
   EXPECT_EQ(path, "name with blanks/inside.txt");
   EXPECT_EQ(mnw.topwi, 0);  // the remembered screen is current again
+  EXPECT_TRUE(shell_double::alerts().empty());
+}
+
+// A folder that cannot be read (or is gone) is an empty list: Return and Open choose nothing,
+// and the way out still works.
+TEST_F(FileBrowser, UnreadableFolderIsAnEmptyList) {
+  chmod((tree.path() + "locked").c_str(), 0);  // not enough when the tests run as root
+  std::string path = "gone/x.txt";
+  script = {[] { return_hit = 1; }, [] { shot = "file_browser_empty"; }, [] { delete_hit = 1; },
+            press_entry("", 0, "locked", true), [] { delete_hit = 1; },
+            press_entry("", 0, "top.txt", true)};
+  EXPECT_EQ(BTN_opensave(998, 0, &path), 1);
+  EXPECT_EQ(path, "top.txt");
+  chmod((tree.path() + "locked").c_str(), 0755);
   EXPECT_TRUE(shell_double::alerts().empty());
 }
 
