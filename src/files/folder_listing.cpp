@@ -173,11 +173,14 @@ int list_folder_for_tree(const std::string& folder, std::vector<std::string>& na
   return n;
 }
 
+int (*in_window_file_dialog)(int kind, const std::string& start_folder, std::string& io_path) = nullptr;
+
 int GetFilePathFromUser(int kind, const std::string& message, const std::string& /*action*/,
                         int /*pref_key*/, const std::string& start_folder, std::string& io_path) {
   std::string start;
   struct stat st;
   if (!start_folder.empty() && stat(start_folder.c_str(), &st) == 0) start = start_folder;
+  if (!platform_file_dialog_available() && in_window_file_dialog) return in_window_file_dialog(kind, start, io_path);
   std::string chosen;
   std::string file_name = kind == 1 ? io_path : std::string();
   if (!platform_file_dialog(kind, message, start, file_name, chosen)) return 0;

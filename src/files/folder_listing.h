@@ -29,6 +29,10 @@ int list_folder_for_tree(const std::string& folder, std::vector<std::string>& na
 // io_path (a folder without trailing '/', the root as "/"), or 0 with io_path unchanged.
 int GetFilePathFromUser(int kind, const std::string& message, const std::string& action,
                         int pref_key, const std::string& start_folder, std::string& io_path);
+// What GetFilePathFromUser uses when no native dialog can run (no zenity nor kdialog): the
+// shell's in-window browser, installed at start-up; null before, and then there is no dialog.
+// Same kinds and answer as GetFilePathFromUser; start is an absolute folder or "".
+extern int (*in_window_file_dialog)(int kind, const std::string& start_folder, std::string& io_path);
 // The native stop alert, for use before a window exists.
 void DoUserAlert(const char* text);
 

@@ -26,6 +26,8 @@
 #include "shell/display_preferences.h"
 #include "shell/event_proc.h"
 #include "shell/file_question.h"
+#include "shell/file_browser.h"
+#include "files/folder_listing.h"
 #include "shell/frame_input.h"
 #include "shell/frame_parts.h"
 #include "shell/log.h"
@@ -92,6 +94,7 @@ void shell_install_hooks() {
   xtim_set_frame_hook(shell_frame_tick);
   set_builder_display(shell_builder_draw_progress, shell_builder_poll_key_q);
   set_modified_file_question(shell_select_alert);
+  in_window_file_dialog = shell_in_window_file_dialog;
   graphics_widget_hooks widgets;
   widgets.expand_label = BTN_expand_label;
   widgets.frame1 = BTN_frame1;
