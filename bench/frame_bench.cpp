@@ -108,10 +108,10 @@ void draw_page(int frame) {
 
 int main(int argc, char** argv) {
   const int frames = argc > 1 ? std::atoi(argv[1]) : 1000;
-  window_spec spec;
-  spec.title = "frame bench";
+  window_request request;
+  request.title = "frame bench";
   std::string problem;
-  if (!window_open(spec, &problem)) {
+  if (!window_open(request, &problem)) {
     std::fprintf(stderr, "no window: %s\n", problem.c_str());
     return 1;
   }

@@ -133,9 +133,9 @@ void OGL_disc(float x, float y, float z, float radius) {
 }
 
 void OGL_setspec(float level) {
-  const float spec[4] = {level, level, level, 1};
-  glLightfv(GL_LIGHT0, GL_SPECULAR, spec);
-  glMaterialfv(GL_FRONT, GL_SPECULAR, spec);
+  const float specular[4] = {level, level, level, 1};
+  glLightfv(GL_LIGHT0, GL_SPECULAR, specular);
+  glMaterialfv(GL_FRONT, GL_SPECULAR, specular);
   glMaterialf(GL_FRONT, GL_SHININESS, 128);
 }
 

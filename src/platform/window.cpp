@@ -94,15 +94,15 @@ window_placement window_place(int desktop_width, int desktop_height, int width, 
   return p;
 }
 
-bool window_open(const window_spec& spec, std::string* problem) {
+bool window_open(const window_request& request, std::string* problem) {
   if (g_window) {
     if (problem) *problem = "a window is already open";
     return false;
   }
   if (!start_video(problem)) return false;
 
-  Uint32 flags = SDL_WINDOW_OPENGL | (spec.hidden ? SDL_WINDOW_HIDDEN : SDL_WINDOW_SHOWN);
-  if (spec.place.borderless) flags |= SDL_WINDOW_BORDERLESS;
+  Uint32 flags = SDL_WINDOW_OPENGL | (request.hidden ? SDL_WINDOW_HIDDEN : SDL_WINDOW_SHOWN);
+  if (request.place.borderless) flags |= SDL_WINDOW_BORDERLESS;
 
   // The ladder: the deepest depth buffer first, then fewer anti-aliasing samples, down to a
   // plain format that every driver offers.
@@ -111,7 +111,7 @@ bool window_open(const window_spec& spec, std::string* problem) {
   std::string last_error = "no pixel format was tried";
   for (int depth : depths) {
     for (int samples : sample_steps) {
-      if (samples > spec.samples_wanted) continue;
+      if (samples > request.samples_wanted) continue;
       SDL_GL_ResetAttributes();
       SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
       SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
@@ -124,8 +124,8 @@ bool window_open(const window_spec& spec, std::string* problem) {
       // Immediate mode needs the compatibility profile; a core context would refuse it.
       SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
 
-      SDL_Window* w = SDL_CreateWindow(spec.title.c_str(), spec.place.x, spec.place.y, spec.width,
-                                       spec.height, flags);
+      SDL_Window* w = SDL_CreateWindow(request.title.c_str(), request.place.x, request.place.y, request.width,
+                                       request.height, flags);
       if (!w) {
         last_error = SDL_GetError();
         continue;

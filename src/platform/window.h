@@ -32,7 +32,7 @@ struct window_placement {
 };
 window_placement window_place(int desktop_width, int desktop_height, int width, int height);
 
-struct window_spec {
+struct window_request {
   std::string title;
   int width = 1024;
   int height = 768;
@@ -53,7 +53,7 @@ struct gl_pixel_format {
 // Opens the window and makes its context current. False (with *problem set: SDL's own text)
 // when no window or no context can be made with any format of the ladder. Only one window
 // exists at a time.
-bool window_open(const window_spec& spec, std::string* problem);
+bool window_open(const window_request& request, std::string* problem);
 // Destroys the contexts and the window; nothing when none is open.
 void window_close();
 bool window_is_open();

@@ -269,10 +269,10 @@ void MACIBM_startwind(int screen, int) {
   mnw.screen_w = static_cast<float>(mnw.draw_w);
   mnw.screen_h = static_cast<float>(mnw.draw_h);
   mnw.modal = 0;
-  if (const shell_screen_spec* spec = MACIBM_screen_spec(screen)) {
-    stls.title = MACIBM_screen_title(*spec);
-    mnw.screen_w = static_cast<float>(spec->width);
-    mnw.screen_h = static_cast<float>(spec->height);
+  if (const shell_screen_entry* entry = MACIBM_screen_entry(screen)) {
+    stls.title = MACIBM_screen_title(*entry);
+    mnw.screen_w = static_cast<float>(entry->width);
+    mnw.screen_h = static_cast<float>(entry->height);
     mnw.modal = 1;
   }
 

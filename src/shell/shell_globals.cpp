@@ -16,7 +16,7 @@ int delete_hit = 0;
 int plot_init_lights = 0;
 
 namespace {
-const shell_screen_spec screens[] = {
+const shell_screen_entry screens[] = {
     {1, "EULA", -1, 500, 300},   {2, "Prefs", -1, 600, 380},   {992, "Livery", -1, 561, 474},
     {993, nullptr, 612, 600, 300}, {994, nullptr, 600, 420, 250}, {995, nullptr, 601, 300, 166},
     {996, nullptr, 601, 700, 146}, {997, nullptr, 601, 700, 206}, {998, nullptr, 613, 561, 474},
@@ -24,14 +24,14 @@ const shell_screen_spec screens[] = {
 };
 }  // namespace
 
-const shell_screen_spec* MACIBM_screen_spec(int id) {
-  for (const shell_screen_spec& s : screens)
+const shell_screen_entry* MACIBM_screen_entry(int id) {
+  for (const shell_screen_entry& s : screens)
     if (s.id == id) return &s;
   return nullptr;
 }
 
-std::string MACIBM_screen_title(const shell_screen_spec& spec) {
-  return spec.title ? std::string(spec.title) : stls.texts[spec.title_slot];
+std::string MACIBM_screen_title(const shell_screen_entry& entry) {
+  return entry.title ? std::string(entry.title) : stls.texts[entry.title_slot];
 }
 
 void MACIBM_clear_menus(int mode) {

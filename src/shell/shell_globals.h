@@ -32,13 +32,13 @@ extern std::string stl_global;
 
 // One fixed-size screen that MACIBM_startwind sizes and makes modal; every other id takes the
 // window's drawable size and is not modal.
-struct shell_screen_spec {
+struct shell_screen_entry {
   int id;
   const char* title;  // a literal title, or null: the title is text slot title_slot
   int title_slot;     // -1 with a literal title
   int width, height;
 };
 // The row of a screen id, or null for ids that are not in the table (0 among them).
-const shell_screen_spec* MACIBM_screen_spec(int id);
+const shell_screen_entry* MACIBM_screen_entry(int id);
 // The title the table gives a screen id; "" for slots nobody fills.
-std::string MACIBM_screen_title(const shell_screen_spec& spec);
+std::string MACIBM_screen_title(const shell_screen_entry& entry);

@@ -22,15 +22,15 @@ class window_display : public shell_display {
 
   bool open_window(int left, int top, int width, int height, bool frameless, int samples_wanted,
                    std::string* problem) override {
-    window_spec spec;
-    spec.title = "Skyrill Installer";
-    spec.width = width;
-    spec.height = height;
-    spec.place.x = left;
-    spec.place.y = top;
-    spec.place.borderless = frameless;
-    spec.samples_wanted = samples_wanted;
-    return window_open(spec, problem);
+    window_request request;
+    request.title = "Skyrill Installer";
+    request.width = width;
+    request.height = height;
+    request.place.x = left;
+    request.place.y = top;
+    request.place.borderless = frameless;
+    request.samples_wanted = samples_wanted;
+    return window_open(request, problem);
   }
 
   void close_window() override { window_close(); }

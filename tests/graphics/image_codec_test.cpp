@@ -355,7 +355,7 @@ TEST_F(ImageCodec, BmpWidthsAndFormats) {
   }
 }
 
-// The grey value of the spec's example pixel.
+// The grey value of the worked example pixel.
 TEST_F(ImageCodec, BmpAlphaIsIntegerMean) {
   rgba_picture p = test_picture(1, 1);
   p.at(0, 0)[0] = 10, p.at(0, 0)[1] = 20, p.at(0, 0)[2] = 31;

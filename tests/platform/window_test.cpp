@@ -164,12 +164,12 @@ TEST_F(Window, EventsRoundTripWithYUp) {
 TEST(WindowLadder, FindsAFormatWhenMoreSamplesAreWantedThanOffered) {
   std::string problem;
   ASSERT_TRUE(test_display(&problem)) << problem;
-  window_spec spec;
-  spec.width = 320;
-  spec.height = 240;
-  spec.samples_wanted = 16;
-  spec.hidden = true;
-  ASSERT_TRUE(window_open(spec, &problem)) << problem;
+  window_request request;
+  request.width = 320;
+  request.height = 240;
+  request.samples_wanted = 16;
+  request.hidden = true;
+  ASSERT_TRUE(window_open(request, &problem)) << problem;
   const gl_pixel_format& f = window_pixel_format();
   EXPECT_EQ(f.double_buffer, 1);
   EXPECT_LE(f.samples, 16);
@@ -178,7 +178,7 @@ TEST(WindowLadder, FindsAFormatWhenMoreSamplesAreWantedThanOffered) {
   ASSERT_NE(version, nullptr);
   EXPECT_NE(std::strstr(version, "Compatibility Profile"), nullptr) << version;
   // A second window is refused while one is open.
-  EXPECT_FALSE(window_open(spec, &problem));
+  EXPECT_FALSE(window_open(request, &problem));
   window_close();
   EXPECT_FALSE(window_is_open());
 }
@@ -188,10 +188,10 @@ TEST(WindowWithoutDisplay, DummyVideoDriverGivesNoGlWindow) {
   EXPECT_EXIT(
       {
         setenv("SDL_VIDEODRIVER", "dummy", 1);
-        window_spec spec;
-        spec.hidden = true;
+        window_request request;
+        request.hidden = true;
         std::string problem;
-        bool opened = window_open(spec, &problem);
+        bool opened = window_open(request, &problem);
         std::exit(opened || problem.empty() ? 0 : 3);
       },
       testing::ExitedWithCode(3), "");

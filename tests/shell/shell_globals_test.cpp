@@ -36,14 +36,14 @@ TEST(ShellGlobals, ScreenTable) {
       {999, true, 330, 474, ""},     {-1, false, 0, 0, ""},
   };
   for (const auto& c : cases) {
-    const shell_screen_spec* s = MACIBM_screen_spec(c.id);
+    const shell_screen_entry* s = MACIBM_screen_entry(c.id);
     ASSERT_EQ(s != nullptr, c.listed) << c.id;
     if (!s) continue;
     EXPECT_EQ(s->width, c.width) << c.id;
     EXPECT_EQ(s->height, c.height) << c.id;
     EXPECT_EQ(MACIBM_screen_title(*s), c.title) << c.id;
   }
-  EXPECT_EQ(MACIBM_screen_spec(999)->title_slot, 76);
+  EXPECT_EQ(MACIBM_screen_entry(999)->title_slot, 76);
   stls.texts[600].clear();
 }
 

@@ -143,14 +143,14 @@ bool test_display(std::string* problem) {
 bool open_test_window(int width, int height, std::string* problem, bool visible) {
   if (!test_display(problem)) return false;
   window_close();
-  window_spec spec;
-  spec.title = "test";
-  spec.width = width;
-  spec.height = height;
-  spec.place.x = 0;
-  spec.place.y = 0;
-  spec.hidden = !visible;
-  if (!window_open(spec, problem)) return false;
+  window_request request;
+  request.title = "test";
+  request.width = width;
+  request.height = height;
+  request.place.x = 0;
+  request.place.y = 0;
+  request.hidden = !visible;
+  if (!window_open(request, problem)) return false;
   window_set_swap_interval(0);
   glViewport(0, 0, width, height);
   return true;
