@@ -47,12 +47,8 @@ class WidgetsOnScreen : public gl_graphics_test {
  protected:
   static void SetUpTestSuite() {
     gl_graphics_test::SetUpTestSuite();
-    platform_set_executable_path(std::string(SKY_RESOURCES_DIR) + "/../skyrill-installer");
-    ASSERT_TRUE(load_interface_atlases());
+    ASSERT_TRUE(start_widgets_on_display(SKY_RESOURCES_DIR));
     route_text_through_caches();
-    key_delivery delivery;
-    delivery.dispatch_to_focus = BTN_dispatch_to_focus;
-    keys_set_delivery(delivery);
   }
 
   void SetUp() override {

@@ -7,7 +7,10 @@
 
 #include "graphics/image_desc.h"
 #include "graphics/texture_manager.h"
+#include "platform/folders.h"
 #include "runtime/shell_records.h"
+#include "shell/keyboard.h"
+#include "shell/widgets.h"
 
 gl_picture read_png_bottom_up(const std::string& path) {
   gl_picture pic;
@@ -61,3 +64,12 @@ bool load_interface_atlases() {
   return true;
 }
 
+
+bool start_widgets_on_display(const std::string& resources_dir) {
+  platform_set_executable_path(resources_dir + "/../skyrill-installer");
+  if (!load_interface_atlases()) return false;
+  key_delivery delivery;
+  delivery.dispatch_to_focus = BTN_dispatch_to_focus;
+  keys_set_delivery(delivery);
+  return true;
+}

@@ -16,3 +16,8 @@ gl_picture read_png_bottom_up(const std::string& path);
 // False when a picture cannot be read.
 bool load_interface_atlases();
 
+
+// The widgets' start on the test display: the program's path set inside the build's Resources
+// folder (so the bundled faces are found), both atlases loaded, and typed keys delivered to the
+// focused widget. False when an atlas cannot be read.
+bool start_widgets_on_display(const std::string& resources_dir);
