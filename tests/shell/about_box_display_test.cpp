@@ -15,7 +15,6 @@
 #include "support/graphics_fixture.h"
 #include "support/interface_atlas.h"
 #include "support/shell_double.h"
-#include "widget_text_state.h"
 
 namespace {
 
@@ -25,7 +24,6 @@ class AboutOnScreen : public gl_graphics_test {
     gl_graphics_test::SetUpTestSuite();
     platform_set_executable_path(std::string(SKY_RESOURCES_DIR) + "/../skyrill-installer");
     ASSERT_TRUE(load_interface_atlases());
-    route_text_through_caches();
   }
   void SetUp() override {
     gl_graphics_test::SetUp();

@@ -20,7 +20,6 @@
 #include "shell/widgets.h"
 #include "support/display_fixture.h"
 #include "support/graphics_fixture.h"
-#include "widget_text_state.h"
 #include "support/interface_atlas.h"
 #include "support/shell_double.h"
 
@@ -50,7 +49,6 @@ class EntryFields : public gl_graphics_test {
   static void SetUpTestSuite() {
     gl_graphics_test::SetUpTestSuite();
     ASSERT_TRUE(start_widgets_on_display(SKY_RESOURCES_DIR));
-    route_text_through_caches();
   }
 
   void SetUp() override {

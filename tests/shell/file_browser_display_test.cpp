@@ -29,7 +29,6 @@
 #include "support/interface_atlas.h"
 #include "support/shell_double.h"
 #include "support/temp_tree.h"
-#include "widget_text_state.h"
 
 namespace {
 
@@ -211,7 +210,6 @@ class FileBrowser : public gl_graphics_test {
   static void SetUpTestSuite() {
     gl_graphics_test::SetUpTestSuite();
     ASSERT_TRUE(start_widgets_on_display(SKY_RESOURCES_DIR));
-    route_text_through_caches();
   }
   void SetUp() override {
     gl_graphics_test::SetUp();

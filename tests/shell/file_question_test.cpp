@@ -23,7 +23,6 @@
 #include "support/display_fixture.h"
 #include "support/graphics_fixture.h"
 #include "support/interface_atlas.h"
-#include "widget_text_state.h"
 #include "support/shell_double.h"
 
 namespace {
@@ -70,7 +69,6 @@ class FileQuestion : public gl_graphics_test {
     gl_graphics_test::SetUpTestSuite();
     platform_set_executable_path(std::string(SKY_RESOURCES_DIR) + "/../skyrill-installer");
     ASSERT_TRUE(load_interface_atlases());
-    route_text_through_caches();
   }
   void SetUp() override {
     gl_graphics_test::SetUp();

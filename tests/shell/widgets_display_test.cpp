@@ -23,7 +23,6 @@
 #include "support/display_fixture.h"
 #include "support/graphics_fixture.h"
 #include "support/interface_atlas.h"
-#include "widget_text_state.h"
 #include "support/shell_double.h"
 
 namespace {
@@ -48,7 +47,6 @@ class WidgetsOnScreen : public gl_graphics_test {
   static void SetUpTestSuite() {
     gl_graphics_test::SetUpTestSuite();
     ASSERT_TRUE(start_widgets_on_display(SKY_RESOURCES_DIR));
-    route_text_through_caches();
   }
 
   void SetUp() override {

@@ -26,7 +26,6 @@
 #include "shell/widgets.h"
 #include "support/display_fixture.h"
 #include "support/graphics_fixture.h"
-#include "../shell/widget_text_state.h"
 #include "support/interface_atlas.h"
 #include "support/temp_tree.h"
 #include "wizard/preferences_screen.h"
@@ -41,7 +40,6 @@ class PreferencesScreen : public gl_graphics_test {
     gl_graphics_test::SetUpTestSuite();
     platform_set_executable_path(std::string(SKY_RESOURCES_DIR) + "/../skyrill-installer");
     ASSERT_TRUE(load_interface_atlases());
-    route_text_through_caches();
     shell_hooks hooks;
     hooks.alert = [](int, std::string l1, std::string l2, std::string, std::string, int, const char*, int) {
       alerts_seen.push_back(l1 + " / " + l2);
