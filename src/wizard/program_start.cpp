@@ -25,6 +25,17 @@
 #include "wizard/web_update_flow.h"
 #include "wizard/wizard_driver.h"
 
+// The widget toolkit, once the shell has it: the driver's panels, bars, choice and radio
+// buttons and the chooser's check boxes and buttons.
+#if __has_include("shell/widgets.h")
+#include "shell/widgets.h"
+#define SKY_WIZARD_HAS_WIDGETS 1
+#endif
+#if __has_include("shell/shell_globals.h")
+#include "shell/shell_globals.h"
+#define SKY_WIZARD_HAS_SHELL_TEXTS 1
+#endif
+
 std::string disc_path_for_relaunch() {
   const char* d = std::getenv("SKY_DISC_PATH");
   if (!d || !*d) return "";
@@ -80,6 +91,15 @@ void quad_2d(int texture, int colour, float alpha, const float c[4][4], int unit
 int load_texture(int reference, int flags, const std::string& name) {
   return tman.load_texture(4, reference, flags, 100, name);
 }
+#ifdef SKY_WIZARD_HAS_WIDGETS
+int check_box(float x, float y, int ticked) {
+  int value = ticked;
+  return BTN_bool(x, y, &value, "", 1);
+}
+int push_button(float x, float y, float width, const std::string& label) {
+  return BTN_action(x, y, width, 0, 1, label, "-");
+}
+#endif
 }  // namespace
 
 void install_shell_page_calls() {
@@ -92,6 +112,14 @@ void install_shell_page_calls() {
   c.set_colour = set_colour;
   c.quad_2d = quad_2d;
   c.load_texture = load_texture;
+#ifdef SKY_WIZARD_HAS_WIDGETS
+  c.frame1 = BTN_frame1;
+  c.frame2 = BTN_frame2;
+  c.action = BTN_action;
+  c.is_int = BTN_is_int;
+  c.check_box = check_box;
+  c.push_button = push_button;
+#endif
   install_page_calls(c);
 }
 
@@ -114,6 +142,9 @@ void wizard_startup(int argc, char** argv) {
   xer.flush();
 
   temp_path = dirs[3];
+#ifdef SKY_WIZARD_HAS_SHELL_TEXTS
+  stls.texts[602] = "OK";  // the alerts' button
+#endif
   install_name = no_install_name;
   reset_installer_state();
   // This program fetches the Linux files of the release (and those of every platform).
