@@ -466,7 +466,7 @@ namespace {
 // ever shows a negative percentage or a time or rate that is not a number.
 TEST_F(Flow, TheInstallPageTextsStaySaneWithOneStream) {
   release_tree two = release_two();
-  for (int i = 0; i < 6; ++i) two["All/Resources/big/b" + std::to_string(i) + ".bin"] = {noise(3000000, i + 7)};
+  for (int i = 0; i < 10; ++i) two["All/Resources/big/b" + std::to_string(i) + ".bin"] = {noise(4000000, i + 7)};
   install_tree(release_one(), install);
   publish(release_one(), two);
   question_double::script({}, answer_replace);
