@@ -1,0 +1,111 @@
+// The web update driven through the wizard's window: the flow's pages drawn every frame on the
+// X display (swap interval 0), Next pressed where the user would, from the welcome page to the
+// finish page. Same arguments and the same update as update_bench, which drives it without a
+// window.
+//   gui_update_bench PORT INSTALL_FOLDER TEMP_FOLDER SERVER_PATH RESOURCE_PROGRAM
+// RESOURCE_PROGRAM is the installer binary whose Resources/ folder holds the pictures and fonts.
+// Prints "gui <seconds>", "frames <n>", "longest_frame_ms", "p99_frame_ms" and "problem <n>".
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "graphics/draw_2d.h"
+#include "graphics/gl_capabilities.h"
+#include "graphics/gl_state.h"
+#include "graphics/texture_manager.h"
+#include "install/installer_state.h"
+#include "install/wizard_globals.h"
+#include "net/http_client.h"
+#include "platform/folders.h"
+#include "platform/window.h"
+#include "runtime/frame_clock.h"
+#include "runtime/shell_records.h"
+#include "runtime/shell_services.h"
+#include "wizard/page_calls.h"
+#include "wizard/program_start.h"
+#include "wizard/server_list.h"
+#include "wizard/web_update_flow.h"
+#include "wizard/wizard_driver.h"
+
+namespace {
+double now() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 6) {
+    fprintf(stderr, "usage: %s PORT INSTALL_FOLDER TEMP_FOLDER SERVER_PATH RESOURCE_PROGRAM\n", argv[0]);
+    return 2;
+  }
+  xer.open(std::string(argv[3]) + "gui_update_bench.log");
+  window_spec spec;
+  spec.title = "gui update bench";
+  spec.width = 800;
+  spec.height = 600;
+  std::string problem;
+  if (!window_open(spec, &problem)) {
+    fprintf(stderr, "no window: %s\n", problem.c_str());
+    return 1;
+  }
+  window_set_swap_interval(0);
+  OGL_extensions::init_entry_points();
+  glExt.init_extensions();
+  reset_gl_state_cache();
+  TEX_reset_bind();
+  window_drawable_size(&mnw.draw_w, &mnw.draw_h);
+  mnw.topwi = 0;
+  OGL_pix_specs(0);
+  OGL_nrml_colors();
+  mnw.screen_w = 800;
+  mnw.screen_h = 600;
+  mnw.mouse_x = mnw.mouse_y = -100;
+  platform_set_executable_path(argv[5]);
+  install_shell_page_calls();
+  tman.load_texture(4, background_texture, 0x501, 100, "RESOURCE:background.png");
+  tman.load_texture(4, 392, 0x502, 100, "RESOURCE:interface.png");
+  tman.load_texture(4, button_atlas_texture, 1282, 100, "RESOURCE:elements_English.png");
+
+  http.proxy_host = "127.0.0.1";
+  http.proxy_port = atoi(argv[1]);
+  temp_path = argv[3];
+  reset_installer_state();
+  stg.download_os = 3;
+  // The mirror is known: the update starts at the release directory, as update_bench's does.
+  stg.server_count = 1;
+  server_name[0] = "mirror-a.test";
+  server_path[0] = argv[4];
+  server_desc[0] = "A|Mirror A";
+  cmd_line_path = argv[2];
+  g_wizard = net_start;
+
+  std::vector<double> frames;
+  const double start = now();
+  while (g_wizard != net_done && !app_done) {
+    const double f = now();
+    // Next on the welcome and disk-space pages, as the user presses it.
+    const bool press = g_wizard == net_start || g_wizard == net_check_disk;
+    mnw.mouse_x = press ? 700 : -100;
+    mnw.mouse_y = press ? 20 : -100;
+    mnw.mouse_down = press ? 1 : 0;
+    xtim.xtim_update();
+    glClear(GL_COLOR_BUFFER_BIT);
+    APP_update();
+    window_swap();
+    frames.push_back(now() - f);
+  }
+  const double end = now();
+  wizard_cancel_work();
+  std::vector<double> sorted = frames;
+  std::sort(sorted.begin(), sorted.end());
+  const double p99 = sorted.empty() ? 0 : sorted[std::min(sorted.size() - 1, sorted.size() * 99 / 100)];
+  printf("gui %.3f\nframes %zu\nlongest_frame_ms %.1f\np99_frame_ms %.1f\nproblem %d\n", end - start, frames.size(),
+         sorted.empty() ? 0 : sorted.back() * 1000, p99 * 1000, stg.install_problem);
+  window_close();
+  return g_wizard == net_done && !stg.install_problem ? 0 : 1;
+}
