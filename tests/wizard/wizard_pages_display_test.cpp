@@ -55,7 +55,7 @@ class Pages : public ::testing::Test {
     start_test_graphics(800, 600);
     platform_set_executable_path(SKY_BINARY_DIR "/src/skyrill-installer");
     tman.load_texture(4, background_texture, 0x501, 100, "RESOURCE:background.png");
-    tman.load_texture(4, 392, 0x502, 100, "RESOURCE:interface.png");
+    tman.load_texture(4, 392, 0x702, 100, "RESOURCE:interface.png");
     shell_hooks hooks;
     hooks.translate = translate_lookup;
     install_shell_hooks(hooks);
