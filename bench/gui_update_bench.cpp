@@ -44,12 +44,12 @@ int main(int argc, char** argv) {
     return 2;
   }
   xer.open(std::string(argv[3]) + "gui_update_bench.log");
-  window_spec spec;
-  spec.title = "gui update bench";
-  spec.width = 800;
-  spec.height = 600;
+  window_request request;
+  request.title = "gui update bench";
+  request.width = 800;
+  request.height = 600;
   std::string problem;
-  if (!window_open(spec, &problem)) {
+  if (!window_open(request, &problem)) {
     fprintf(stderr, "no window: %s\n", problem.c_str());
     return 1;
   }
