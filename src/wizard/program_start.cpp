@@ -20,6 +20,7 @@
 #include "shell/placeholders.h"
 #include "shell/widgets.h"
 #include "shell/translation.h"
+#include "shell/value_widgets.h"
 #include "wizard/install_registry.h"
 #include "wizard/page_calls.h"
 #include "wizard/preferences_screen.h"
@@ -104,6 +105,9 @@ void install_shell_page_calls() {
   c.load_texture = load_texture;
   c.check_box = check_box;
   c.push_button = push_button;
+  c.text_field = [](float x, float y, std::string* text, int max_length, const std::string& label, float width) {
+    return BTN_enterstring(x, y, text, max_length, label, width, 1);
+  };
   c.frame1 = BTN_frame1;
   c.frame2 = BTN_frame2;
   c.action = BTN_action;
