@@ -32,6 +32,7 @@
 #include "support/raw_peer.h"
 #include "support/temp_tree.h"
 #include "wizard/install_registry.h"
+#include "wizard/licence_screen.h"
 #include "wizard/page_calls.h"
 #include "wizard/program_start.h"
 #include "wizard/server_list.h"
@@ -46,6 +47,10 @@ const std::string copy_a = fixed_root + "Skyrill 9/";
 const std::string copy_b = fixed_root + "Skyrill 9 beta/";
 
 const char* const language_names[3] = {"English", "French", "German"};
+
+// The licence page as the install flows show it, over a flag of its own.
+int licence_accepted = 0;
+int licence_page(int first, wizard_screen& page) { return eula_screen(first, page, licence_accepted, net_start, net_done); }
 
 class Pages : public ::testing::Test {
  protected:
@@ -80,6 +85,7 @@ class Pages : public ::testing::Test {
     mnw.draw_h = 600;
     mnw.screen_w = 800;
     mnw.screen_h = 600;
+    mnw.pix_per_unit = 1;  // the window's scale, which clipping reads
     mnw.mouse_x = mnw.mouse_y = -100;
     out = std::string(SKY_BINARY_DIR) + "/wizard-pages/";
     mkdir(out.c_str(), 0755);
@@ -217,6 +223,11 @@ class Pages : public ::testing::Test {
 
     g_wizard = dvd_do_run_sim;
     shoot(language, "12-start-failed");
+
+    // The licence, not yet accepted, scrolled to its start.
+    licence_accepted = 0;
+    g_wizard = licence_page;
+    shoot(language, "13-licence");
   }
 
   // The install page while a mirror holds its connection open (the file's length not known
