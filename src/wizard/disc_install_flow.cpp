@@ -27,14 +27,10 @@
 #include "wizard/disc_screens.h"
 #include "wizard/disk_space_report.h"
 #include "wizard/install_registry.h"
+#include "wizard/licence_screen.h"
 #include "wizard/page_calls.h"
 #include "wizard/web_update_flow.h"
 
-#if __has_include("wizard/licence_screen.h")
-#include "wizard/licence_screen.h"
-#else
-int eula_screen(int first, wizard_screen& page, int& accepted, wizard_func back, wizard_func next);
-#endif
 
 int dvd_install_is_running = 0;
 int repair_is_running = 0;

@@ -15,5 +15,3 @@ __attribute__((weak)) int dvd_scan_repair(int, wizard_screen&) { return 0; }
 __attribute__((weak)) int dvd_confirm_repair(int, wizard_screen&) { return 0; }
 __attribute__((weak)) int dvd_done_repair(int, wizard_screen&) { return 0; }
 __attribute__((weak)) void repair_flow_reset() {}
-// The real licence screen replaces this.
-__attribute__((weak)) int eula_screen(int, wizard_screen&, int&, wizard_func, wizard_func) { return 0; }

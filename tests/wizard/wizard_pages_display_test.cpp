@@ -13,7 +13,10 @@
 #include <functional>
 
 #include "files/file_ops.h"
+#include "files/zip_archive.h"
 #include "graphics/texture_manager.h"
+#include "install/disc_drive.h"
+#include "install/disc_pipeline.h"
 #include "install/download_scheduler.h"
 #include "install/install_model.h"
 #include "install/installation_scan.h"
@@ -22,6 +25,7 @@
 #include "install/wizard_globals.h"
 #include "net/http_client.h"
 #include "platform/folders.h"
+#include "platform/volumes.h"
 #include "runtime/constants.h"
 #include "runtime/frame_clock.h"
 #include "runtime/shell_records.h"
@@ -31,6 +35,7 @@
 #include "support/modified_file_question_double.h"
 #include "support/raw_peer.h"
 #include "support/temp_tree.h"
+#include "wizard/disc_screens.h"
 #include "wizard/install_registry.h"
 #include "wizard/licence_screen.h"
 #include "wizard/page_calls.h"
@@ -228,6 +233,78 @@ class Pages : public ::testing::Test {
     licence_accepted = 0;
     g_wizard = licence_page;
     shoot(language, "13-licence");
+
+    disc_pages(language);
+  }
+
+  // The disc flow's pages, from a hand-made first disc in the test drive whose release has one
+  // file on the first disc and one on the second.
+  void disc_pages(int language) {
+    const std::string disc = fixed_root + "disc/";
+    remove_tree(disc);
+    make_folders(disc + "Skyrill 9.10/");
+    write_whole_file(disc + "dvd_version.txt", "I\n900 x\nDVD\n\nVERSION Skyrill 9.10\n");
+    write_whole_file(work.path() + "directory.txt",
+                     "I\n900 x\nINSTALLER\n\nDIR All/Aircraft/General Aviation/\n"
+                     "FILE 0 0 91001 1200 2400 0123456789abcdef0123456789abcdef c4 trainer.acf\n"
+                     "DISK 1\nFILE 0 0 91001 1200 2400 0123456789abcdef0123456789abcdef c5 trainer.acf\n");
+    ASSERT_EQ(file_to_zip(work.path() + "directory.txt", disc + "Skyrill 9.10/directory.txt.zip"), 0);
+    auto restart = [&] {
+      sim_info.clear();
+      std::memset(&stg, 0, sizeof stg);
+      reset_installer_state();
+      stg.download_os = 3;
+      dvd_forget_disc();
+      dest_dir_path.clear();
+      disc_install_flow_reset();
+      wizard_driver_reset();
+      g_wizard = dvd_start;
+    };
+    const std::string registrations = read_whole_file(registration_file_path());
+
+    restart();
+    platform_set_test_drive(disc);
+    platform_eject(disc);
+    shoot(language, "14-disc-insert");
+
+    unlink(registration_file_path().c_str());
+    restart();
+    platform_set_test_drive(disc);
+    shoot(language, "15-disc-welcome", [] { return stg.dir_stage == 3; });
+
+    write_whole_file(registration_file_path(), registrations);
+    restart();
+    shoot(language, "16-disc-choices", [] { return stg.dir_stage == 3; });
+
+    // A new copy beside the two registered ones, on the desktop.
+    write_whole_file(work.path() + "config/user-dirs.dirs", "XDG_DESKTOP_DIR=\"" + fixed_root + "\"\n");
+    g_wizard = dvd_pick_install;
+    shoot(language, "17-disc-pick-destination", [] { return true; }, true);
+
+    want_file_disk = 1;
+    g_wizard = dvd_switch_disk_install;
+    shoot(language, "18-disc-change");
+
+    num_install_errors = 0;
+    g_wizard = dvd_done_install;
+    shoot(language, "19-disc-finished");
+    num_install_errors = 2;
+    wizard_driver_reset();
+    shoot(language, "20-disc-finished-errors");
+
+    dest_dir_path.clear();
+    locate_all_skyrills();
+    g_wizard = dvd_pick_run_sim;
+    shoot(language, "21-disc-run");
+
+    // A directory archive that does not unpack.
+    write_whole_file(disc + "Skyrill 9.10/directory.txt.zip", "PK\x03\x04 scratched");
+    restart();
+    platform_set_test_drive(disc);
+    shoot(language, "22-disc-unreadable");
+
+    restart();
+    platform_set_test_drive("");
   }
 
   // The install page while a mirror holds its connection open (the file's length not known
