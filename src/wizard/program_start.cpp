@@ -116,6 +116,8 @@ void install_shell_page_calls() {
   install_page_calls(c);
 }
 
+wizard_func wizard_first_screen = net_start;
+
 void wizard_startup(int argc, char** argv) {
   static const char* const atlases[3] = {"RESOURCE:elements_English.png", "RESOURCE:elements_French.png",
                                          "RESOURCE:elements_German.png"};
@@ -145,5 +147,5 @@ void wizard_startup(int argc, char** argv) {
 
   if (argc > 2 && std::strcmp(argv[1], "-path") == 0) cmd_line_path = accept_command_line_path(argv[2]);
   locate_all_skyrills();
-  g_wizard = net_start;
+  g_wizard = wizard_first_screen;
 }
