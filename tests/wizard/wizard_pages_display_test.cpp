@@ -31,6 +31,7 @@
 #include "runtime/shell_records.h"
 #include "runtime/shell_services.h"
 #include "shell/translation.h"
+#include "shell/widgets.h"
 #include "support/graphics_fixture.h"
 #include "support/modified_file_question_double.h"
 #include "support/raw_peer.h"
@@ -279,6 +280,7 @@ class Pages : public ::testing::Test {
     // A new copy beside the two registered ones, on the desktop.
     write_whole_file(work.path() + "config/user-dirs.dirs", "XDG_DESKTOP_DIR=\"" + fixed_root + "\"\n");
     g_wizard = dvd_pick_install;
+    BTN_unfocus_any();  // the name field takes the keyboard as it does when the page opens
     shoot(language, "17-disc-pick-destination", [] { return true; }, true);
 
     want_file_disk = 1;
