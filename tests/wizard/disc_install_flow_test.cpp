@@ -41,7 +41,7 @@ namespace {
 
 // What the last frame drew of the page, and the user's hand for the next one.
 struct page_seen {
-  std::string title, text, progress_text;
+  std::string title, text, progress_text, report;
   std::vector<std::string> choices;
 };
 page_seen seen;
@@ -54,6 +54,7 @@ void rec_string(int, float x, float y, const std::string& text, float, int, int)
   if (x == 500 && y == 480) seen.title = text;
   else if (x == 230 && y == 440) seen.text = text;
   else if (x == 242 && y == 120) seen.progress_text = text;
+  else if (x == 220 && y == 130) seen.report = text;
 }
 int rec_action(float, float, float, int, int, const std::string& label, const std::string&) {
   seen.choices.push_back(label);
@@ -409,6 +410,10 @@ TEST_F(DiscFlow, PickScreenRefusesNamesThatAreNoNewFolder) {
     EXPECT_EQ(g_wizard == dvd_eula_install, r.next);
     g_wizard = dvd_pick_install;
   }
+  // The need counts the 1 KB file, its archive waiting in the staging folder and the folder
+  // to make for it, not the file alone.
+  frame();
+  EXPECT_NE(seen.report.find("Disk space needed to install: 6 KB"), std::string::npos) << seen.report;
   // The root as the parent keeps its one slash.
   chooser_answer = "/";
   click_label = "Change Destination";
@@ -461,11 +466,11 @@ TEST_F(DiscFlow, CancellingLeavesTheInstallationAsTheUserAsked) {
   if (!two_discs) GTEST_SKIP() << "no 7z tool";
   struct row {
     const char* name;
-    int answer;  // 1 Cancel, 0 Continue, 3 the question closed; -1 Quit instead of Back
+    int answer;  // 1 Cancel, 0 Continue, 3 the question closed; -1 Quit instead of Back, -2 Quit while copying
     bool copy_kept;
     bool finished;
   } rows[] = {{"cancel", 1, false, false}, {"continue", 0, true, true}, {"question closed", 3, true, true},
-              {"quit", -1, true, false}};
+              {"quit", -1, true, false}, {"quit while copying", -2, true, false}};
   int n = 0;
   for (const row& r : rows) {
     SCOPED_TRACE(r.name);
@@ -475,10 +480,13 @@ TEST_F(DiscFlow, CancellingLeavesTheInstallationAsTheUserAsked) {
     write_whole_file(parent + "Neighbour/keep.txt", "not ours\n");
     platform_set_test_drive(two_discs->masters);
     to_install_step();
-    ASSERT_TRUE(frames_until([] { return g_wizard == dvd_switch_disk_install; }));
-    frame();
+    if (r.answer != -2) {
+      ASSERT_TRUE(frames_until([] { return g_wizard == dvd_switch_disk_install; }));
+      frame();
+    }
     if (r.answer < 0) {
-      frame(quit_x, bar_y);
+      frame(quit_x, bar_y);  // the first frame of the install step when copying
+      EXPECT_FALSE(path_exists(dest + ".installer staging")) << "the waiting archives go";
       EXPECT_EQ(app_done, 1);
       EXPECT_EQ(copy_pool, nullptr);
       EXPECT_EQ(unzip_pool, nullptr);
