@@ -177,9 +177,11 @@ bool start_twin(const install_twin& t, wizard_screen& page) {
     return false;
   }
   if (t.new_copy) register_new_skyrill();
+  // A file that cannot be deleted is an error the finish page reports, not the end of the step.
+  failed_deletes = 0;
   delete_files();
   *t.running = 1;
-  num_install_errors = 0;
+  num_install_errors = failed_deletes;
   return true;
 }
 

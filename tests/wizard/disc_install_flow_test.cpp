@@ -20,6 +20,7 @@
 #include "install/install_model.h"
 #include "install/installation_scan.h"
 #include "install/installer_state.h"
+#include "install/modified_file_question.h"
 #include "install/wizard_globals.h"
 #include "platform/volumes.h"
 #include "runtime/constants.h"
@@ -573,6 +574,29 @@ TEST_F(DiscFlow, AnUnpackErrorGoneOnThroughEndsWithTheErrorTextAndNoRunButton) {
   EXPECT_EQ(seen.text.rfind("There were errors during the install; your copy of Skyrill may not be usable.", 0), 0u);
   EXPECT_TRUE(seen.choices.empty());
   EXPECT_EQ(md5sum_of(dest + "Resources/data 0.dat"), md5sum_of(two_discs->source + "All/Resources/data 0.dat"));
+}
+
+// A file the release retires that cannot be deleted (here a folder stands at its path) is
+// counted as an error of the step, which goes on to its finish page.
+TEST_F(DiscFlow, AFileThatCannotBeDeletedIsCountedAndTheStepGoesOn) {
+  dest_dir_path = work.path() + "Copy/";
+  make_folders(dest_dir_path + "Resources/old.txt/");
+  write_whole_file(dest_dir_path + "Resources/old.txt/inside", "x");
+  file_version_struct v;
+  v.version = 91001;
+  v.sig_want = "GONE";
+  v.sig_have = "0123456789abcdef0123456789abcdef";
+  v.path = "All/Resources/old.txt";
+  sim_info.push_back({v});
+  set_install_filter(1, 0);
+  question_double::script({}, answer_replace);
+  g_wizard = dvd_install_repair;
+  frame();
+  EXPECT_EQ(g_wizard, dvd_done_repair);
+  EXPECT_EQ(num_install_errors, 1);
+  EXPECT_TRUE(path_exists(dest_dir_path + "Resources/old.txt/inside"));
+  EXPECT_EQ(app_done, 0);
+  EXPECT_TRUE(shell_double::alerts().empty());
 }
 
 TEST_F(DiscFlow, TheErrorQuestionPassesTheAnswerOnAndShowsAnEmptyError) {
