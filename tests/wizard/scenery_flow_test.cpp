@@ -366,6 +366,25 @@ TEST_F(SceneryFlow, DoneTextFollowsErrorsAndCounts) {
   EXPECT_EQ(seen().text, "There were errors while updating your scenery." + tail);
 }
 
+// With two registered copies, a folder left in dest_dir_path by another flow (the install
+// flow's new destination, say) is not taken: Next waits for the user's choice.
+TEST_F(SceneryFlow, OnlyARegisteredCopyIsWorkedOn) {
+  const std::string copy = dest_dir_path, other = work.path() + "Skyrill 9 beta/";
+  for (const char* f : {"Airfoils", "Instructions", "Output", "Resources"}) make_folders(other + f + "/");
+  write_whole_file(registration_file_path(), copy + "\n" + other + "\n");
+  locate_all_skyrills();
+  dest_dir_path = work.path() + "New Skyrill/";
+  frame();
+  EXPECT_EQ(seen().text, "You have more than one copy of Skyrill 9 installed on this computer.  Please pick which "
+                         "copy of Skyrill 9 you would like to add scenery to.");
+  EXPECT_EQ(dest_dir_path, "");
+  next_click();
+  EXPECT_EQ(g_wizard, dvd_pick_scenery);
+  dest_dir_path = other;  // as the chooser's box does
+  next_click();
+  EXPECT_EQ(g_wizard, dvd_scan_scenery);
+}
+
 // Stopping before the install step changes nothing on disk: Back from the scan (which stops
 // it), Quit during the scan, Back from the map after clicking cells.
 TEST_F(SceneryFlow, StoppingBeforeTheInstallChangesNothing) {

@@ -283,6 +283,28 @@ class Pages : public ::testing::Test {
     stg.sector_offered[lon][lat] = 1;
   }
 
+  // At the centre of a cell the screen shows the plain map's texel where the release offers
+  // nothing, the highlighted map's where the cell is wanted, and half of each where it is
+  // offered but not wanted.
+  void expect_cells_from_the_highlighted_map() {
+    frame();
+    const gl_picture screen = read_back_buffer();
+    gl_picture map;
+    ASSERT_TRUE(read_png(std::string(SKY_SOURCE_DIR) + "/resources/map.png", &map));
+    struct cell {
+      int lon, lat;
+      float highlighted;  // share of the highlighted map in the colour
+    } cells[] = {{5, 11, 1}, {6, 13, 1}, {33, 5, 0.5f}, {24, 12, 0.5f}, {0, 8, 0}, {15, 2, 0}};
+    for (const cell& c : cells) {
+      SCOPED_TRACE(std::to_string(c.lon) + ", " + std::to_string(c.lat));
+      const int u = world_map_cell * c.lon + 7, v = world_map_cell * c.lat + 7;
+      const uint8_t* plain = map.at(u, v);
+      const uint8_t* lit = map.at(u, world_map_h + v);
+      const uint8_t* shown = screen.at(world_map_x + u, world_map_y + v);
+      for (int k = 0; k < 3; ++k) EXPECT_NEAR(shown[k], c.highlighted * lit[k] + (1 - c.highlighted) * plain[k], 8) << k;
+    }
+  }
+
   // The scenery and repair flows' pages. The scan pages are shot while the scan hashes a large
   // file, so that they show the same state on every run.
   void disc_pages(int language) {
@@ -338,6 +360,7 @@ class Pages : public ::testing::Test {
     click(19, 9);
     click(20, 9);
     shoot(language, "22-scenery-map", [] { return true; }, true);
+    if (language == lang_english) expect_cells_from_the_highlighted_map();
 
     g_wizard = dvd_done_scenery;
     stg.install_count = 2;
