@@ -315,10 +315,12 @@ class Pages : public ::testing::Test {
     shoot(language, "20-scenery-pick");
 
     // Each scan finds one large file to hash: a scenery tile for the scenery scan, another file
-    // for the repair scan.
-    const std::string tile_path = "All/Global Scenery/Skyrill Scenery/Earth nav data/+40-120/+44-118.dsf";
+    // for the repair scan. Each run has its own (the tests of the languages may run at once).
+    const std::string own = std::to_string(getpid());
+    const std::string tile_path = "All/Global Scenery/scan " + own + "/+40-120/+44-118.dsf";
+    const std::string big_path = "All/Resources/big scan " + own + ".dat";
     std::vector<file_history_struct> large;
-    for (const std::string& path : {tile_path, std::string("All/Resources/big scan.dat")}) {
+    for (const std::string& path : {tile_path, big_path}) {
       const std::string file = copy_a + path.substr(4);
       make_folders(file.substr(0, file.rfind('/') + 1));
       write_whole_file(file, "");
@@ -378,8 +380,8 @@ class Pages : public ::testing::Test {
     g_wizard = dvd_scan_repair;
     shoot(language, "26-repair-scan");
     checksum_directory_kill();
-    remove_tree(copy_a + "Global Scenery/");
-    unlink((copy_a + "Resources/big scan.dat").c_str());
+    remove_tree(copy_a + "Global Scenery/scan " + own + "/");
+    unlink((copy_a + big_path.substr(4)).c_str());
 
     sim_info.clear();
     for (int k = 0; k < 12; ++k) {
