@@ -114,12 +114,23 @@ TEST_F(Map, ADragPaintsEveryCellItSpansWithTheFirstCellsNewValue) {
   // Starting on a wanted cell clears, whatever the state of the cells crossed.
   drag(world_map_cell_x(4), world_map_cell_y(5), world_map_cell_x(7), world_map_cell_y(5));
   EXPECT_EQ(wanted(), (cells{{3, 4}, {3, 5}, {4, 4}, {5, 4}}));
-  // Dragging back and forth paints only the cells of the final rectangle... and those crossed
-  // on the way stay painted.
+  // A drag that goes out and comes back keeps the cells it crossed on the way.
   at(world_map_cell_x(10), world_map_cell_y(10), true, true);
   at(world_map_cell_x(12), world_map_cell_y(10), false, true);
   at(world_map_cell_x(10), world_map_cell_y(10), false, false);
   EXPECT_EQ(count_wanted(), 4 + 3);
+}
+
+// A press on the border of two cells sets neither, but the drag it starts paints the value
+// taken from the cell scanned last: the higher column.
+TEST_F(Map, ADragFromABorderTakesItsValueFromTheHigherColumn) {
+  stg.sector_want[4][3] = 1;
+  const float border = world_map_x + 5.0f * world_map_cell;
+  at(border, world_map_cell_y(3), true, true);
+  EXPECT_EQ(wanted(), (cells{{4, 3}}));
+  at(world_map_cell_x(6), world_map_cell_y(3), false, true);
+  at(world_map_cell_x(6), world_map_cell_y(3), false, false);
+  EXPECT_EQ(wanted(), (cells{{4, 3}, {5, 3}, {6, 3}}));
 }
 
 // Drags that leave the map, across its edges at +-180 and +-90, paint only cells that exist.
