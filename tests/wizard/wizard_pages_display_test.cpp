@@ -396,12 +396,12 @@ class Pages : public ::testing::Test {
 
   // The scenery and repair flows' pages. The scan pages are shot while the scan hashes a large
   // file, so that they show the same state on every run.
-  void disc_pages(int language) {
+  void scenery_repair_pages(int language) {
     start_language(language);
     locate_all_skyrills();
     dest_dir_path = copy_a;
     g_wizard = dvd_pick_scenery;
-    shoot(language, "20-scenery-pick");
+    shoot(language, "30-scenery-pick");
 
     // Each scan finds one large file to hash: a scenery tile for the scenery scan, another file
     // for the repair scan. Each run has its own (the tests of the languages may run at once).
@@ -422,7 +422,7 @@ class Pages : public ::testing::Test {
     }
     sim_info = large;
     g_wizard = dvd_scan_scenery;
-    shoot(language, "21-scenery-scan");
+    shoot(language, "31-scenery-scan");
     checksum_directory_kill();
 
     // The offer: boxes of cells over the continents; North America and Europe installed.
@@ -450,24 +450,24 @@ class Pages : public ::testing::Test {
     frame();
     click(19, 9);
     click(20, 9);
-    shoot(language, "22-scenery-map", [] { return true; }, true);
+    shoot(language, "32-scenery-map", [] { return true; }, true);
     if (language == lang_english) expect_cells_from_the_highlighted_map();
 
     g_wizard = dvd_done_scenery;
     stg.install_count = 2;
     stg.delete_count = 1;
-    shoot(language, "23-scenery-done");
+    shoot(language, "33-scenery-done");
     num_install_errors = 1;
     wizard_driver_reset();
-    shoot(language, "24-scenery-errors");
+    shoot(language, "34-scenery-errors");
     num_install_errors = 0;
 
     g_wizard = dvd_pick_repair;
-    shoot(language, "25-repair-pick");
+    shoot(language, "35-repair-pick");
 
     sim_info = large;
     g_wizard = dvd_scan_repair;
-    shoot(language, "26-repair-scan");
+    shoot(language, "36-repair-scan");
     checksum_directory_kill();
     remove_tree(copy_a + "Global Scenery/scan " + own + "/");
     unlink((copy_a + big_path.substr(4)).c_str());
@@ -483,13 +483,13 @@ class Pages : public ::testing::Test {
       sim_info.push_back({f});
     }
     g_wizard = dvd_confirm_repair;
-    shoot(language, "27-repair-confirm", [] { return true; }, true);
+    shoot(language, "37-repair-confirm", [] { return true; }, true);
 
     g_wizard = dvd_done_repair;
-    shoot(language, "28-repair-done");
+    shoot(language, "38-repair-done");
     num_install_errors = 1;
     wizard_driver_reset();
-    shoot(language, "29-repair-errors");
+    shoot(language, "39-repair-errors");
     num_install_errors = 0;
   }
 
@@ -500,8 +500,8 @@ class Pages : public ::testing::Test {
 TEST_F(Pages, English) { all_pages(lang_english); }
 TEST_F(Pages, French) { all_pages(lang_french); }
 TEST_F(Pages, German) { all_pages(lang_german); }
-TEST_F(Pages, EnglishSceneryAndRepair) { disc_pages(lang_english); }
-TEST_F(Pages, FrenchSceneryAndRepair) { disc_pages(lang_french); }
-TEST_F(Pages, GermanSceneryAndRepair) { disc_pages(lang_german); }
+TEST_F(Pages, EnglishSceneryAndRepair) { scenery_repair_pages(lang_english); }
+TEST_F(Pages, FrenchSceneryAndRepair) { scenery_repair_pages(lang_french); }
+TEST_F(Pages, GermanSceneryAndRepair) { scenery_repair_pages(lang_german); }
 
 }  // namespace
