@@ -6,6 +6,7 @@
 
 #include "runtime/shell_records.h"
 #include "runtime/shell_services.h"
+#include "shell/file_browser.h"
 #include "shell/keyboard.h"
 #include "shell/value_widgets.h"
 #include "shell/widget_drawing.h"
@@ -117,8 +118,11 @@ void keys_class::keys_wind(int flag) {
   if (s.edited < 0) return;
   key_binding& edited = bindings[s.edited];
 
-  // A key pressed now is the binding's key; the combination is bound at most once.
-  if (mnw.key_went_down) {
+  // A key pressed now is the binding's key; the combination is bound at most once. Keys typed
+  // into the path field are the field's.
+  const float path_x = keys_wind_path_x(right_x);
+  const bool typing_path = flag == 0 && focus_id != 0 && focus_id == BTN_focus_id_at(path_x, keys_wind_path_y);
+  if (mnw.key_went_down && !typing_path) {
     edited.vkey = last_key;
     edited.modifiers = last_modifiers & key_modifier_mask;
     for (int i = 0; i < static_cast<int>(bindings.size()); ++i)
@@ -160,6 +164,24 @@ void keys_class::keys_wind(int flag) {
     if (y < 20) {
       y = kRightTop;
       x += 148;
+    }
+  }
+
+  // The command's whole path in a field (the icon opens the file browser on it); a path typed
+  // there that names a registered command binds that command.
+  if (s.path_binding != s.edited || s.path_command != edited.command) {
+    s.path = command_path(edited.command);
+    s.path_binding = s.edited;
+    s.path_command = edited.command;
+  }
+  const std::string before = s.path;
+  BTN_select_path_stl(path_x, keys_wind_path_y, 999, 21, &s.path, 500, T("|-custom cmnds from plugins"), 200, 0);
+  if (s.path != before) {
+    const int number = cmnd.get_cmnd_by_name(s.path);
+    if (number != 0 || s.path == command_path(0)) {
+      edited.command = number;
+      s.path_command = number;
+      s.group = keys_wind_group_of(s.path);
     }
   }
 }

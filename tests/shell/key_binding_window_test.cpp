@@ -175,6 +175,36 @@ TEST_F(KeyBindingWindow, GroupsAndCommandsBindTheEditedKey) {
   EXPECT_EQ(keys.bindings[0].vkey, 80);
 }
 
+// The path field: a typed path that names a registered command binds it, other text binds
+// nothing, and the keys typed there never become the binding's key.
+TEST_F(KeyBindingWindow, APathTypedIntoTheFieldBindsItsCommand) {
+  add(1);
+  click(78, keys_wind_row_y(0));
+  press(SDL_SCANCODE_P, 'p', 0);
+  ASSERT_EQ(keys.bindings[0].vkey, 80);
+  const float field_x = keys_wind_path_x(10 + 345 + 20 + 184 + 10);
+  click(field_x + 100, keys_wind_path_y + 2);
+  EXPECT_EQ(keys_wind_state_now().path, "sim/operation/none");
+  press(SDL_SCANCODE_END, 0, 0);
+  for (int i = 0; i < 20; ++i) press(SDL_SCANCODE_BACKSPACE, 0, 0);
+  EXPECT_EQ(keys_wind_state_now().path, "");
+  EXPECT_EQ(keys.bindings[0].command, cmd_none) << "an empty path names no command";
+  for (char c : std::string("sim/map/sho")) press(SDL_SCANCODE_A, static_cast<unsigned char>(c), 0);
+  EXPECT_EQ(keys.bindings[0].command, cmd_none) << "no command has that path";
+  press(SDL_SCANCODE_A, 'w', 0);
+  EXPECT_EQ(keys.bindings[0].command, cmd_map);
+  EXPECT_EQ(keys_wind_state_now().group, "sim/map/");
+  EXPECT_EQ(keys.bindings[0].vkey, 80) << "the typed keys were the field's";
+  EXPECT_EQ(keys.bindings[0].modifiers, 0);
+  frame();
+  save_screenshot("key_binding_window_path");
+  // Out of the field, a key is the binding's again.
+  BTN_unfocus_any();
+  frame();
+  press(SDL_SCANCODE_Q, 'q', 0);
+  EXPECT_EQ(keys.bindings[0].vkey, 81);
+}
+
 // More bindings than rows: adding one scrolls to show the last rows; the slider's arrows move
 // the list.
 TEST_F(KeyBindingWindow, ALongListScrolls) {
