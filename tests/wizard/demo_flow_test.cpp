@@ -419,3 +419,26 @@ TEST_F(DemoFlow, CancelDeletesThePartialCopyButNothingItLinksTo) {
 }
 
 }  // namespace
+
+namespace {
+
+// The demo installer is the program built with the demo's welcome as its first screen: it opens
+// on that page (the log names each page the wizard shows) and never on the update's.
+TEST(DemoProgram, OpensOnTheDemoWelcome) {
+  std::string problem;
+  ASSERT_TRUE(test_display(&problem)) << problem;
+  temp_tree dir;
+  const std::string exe = dir.path() + "skyrill-demo-installer";
+  ASSERT_EQ(run_process({"cp", SKY_BINARY_DIR "/src/skyrill-demo-installer", exe}).exit_code, 0);
+  ASSERT_EQ(run_process({"cp", "-r", SKY_BINARY_DIR "/src/Resources", dir.path() + "Resources"}).exit_code, 0);
+  process_result r = run_process({"timeout", "--preserve-status", "-k", "10", "-s", "TERM", "4", exe, "--lang=en"}, "",
+                                 {"XDG_CONFIG_HOME=" + dir.path() + "config", "HOME=" + dir.path(),
+                                  "ASAN_OPTIONS=detect_leaks=0"},
+                                 dir.path());
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  const std::string log = read_whole_file(dir.path() + "Skyrill Installer Log.txt");
+  EXPECT_NE(log.find("Wizard page: Welcome\n"), std::string::npos) << log;
+  EXPECT_EQ(log.find("Wizard page: Skyrill 9 Web Updater"), std::string::npos) << log;
+}
+
+}  // namespace
