@@ -43,7 +43,7 @@ namespace {
 
 // What the last frame drew of the page.
 struct page_seen {
-  std::string title, text;
+  std::string title, text, report;
   std::vector<std::string> choices;
 };
 page_seen seen;
@@ -52,6 +52,7 @@ std::string click_label;  // the push button that reports a click
 void rec_string(int, float x, float y, const std::string& text, float, int, int) {
   if (x == 500 && y == 480) seen.title = text;
   else if (x == 230 && y == 440) seen.text = text;
+  else if (x == 220 && y == 130) seen.report = text;
 }
 int rec_action(float, float, float, int, int, const std::string& label, const std::string&) {
   seen.choices.push_back(label);
@@ -352,6 +353,27 @@ TEST_F(DemoFlow, TheDestinationNameDecidesWhetherNextIsOn) {
     EXPECT_EQ(g_wizard, next_on ? demo_run_patch : demo_pick_dest) << r.typed;
   }
   EXPECT_TRUE(path_exists(parent + "Taken"));
+
+  // The disk space is judged for the folder still to be made, on the volume of its parent: a
+  // release larger than any disk leaves Next off.
+  file_version_struct huge;
+  huge.zip_size = 1e12f;
+  huge.unz_size = 1e12f;
+  huge.sig_want = "0123456789abcdef0123456789abcdef";
+  huge.path = "All/Resources/huge.dat";
+  sim_info = {{huge}};
+  g_wizard = demo_pick_dest;
+  demo_set_destination(parent, "Big");
+  frame();
+  EXPECT_NE(seen.report.find("You do not have enough free disk space to install the Skyrill 9 demo at this location."),
+            std::string::npos) << seen.report;
+  frame(next_x, bar_y);
+  EXPECT_EQ(g_wizard, demo_pick_dest);
+  sim_info.clear();
+  demo_set_destination(parent, "Small");
+  frame();
+  EXPECT_NE(seen.report.find("You have enough free disk space to install the Skyrill 9 demo at this location."),
+            std::string::npos) << seen.report;
   // The default: the desktop (the default-applications folder) and "Skyrill 9 Demo".
   demo_flow_reset();
   g_wizard = demo_pick_dest;
