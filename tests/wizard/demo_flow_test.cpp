@@ -24,6 +24,7 @@
 #include "runtime/frame_clock.h"
 #include "runtime/shell_services.h"
 #include "runtime/shell_records.h"
+#include "shell/widgets.h"
 #include "support/graphics_fixture.h"
 #include "support/modified_file_question_double.h"
 #include "support/nginx_server.h"
@@ -218,6 +219,7 @@ class DemoFlow : public ::testing::Test {
     mnw.mouse_down = x >= 0 ? 1 : 0;
     mnw.mouse_held = mnw.mouse_down;
     xtim.xtim_update();
+    BTN_begin_focus_ring();  // as the shell's frame does before the wizard's
     APP_update();
   }
   void next_click() { frame(next_x, bar_y); }
@@ -354,6 +356,20 @@ TEST_F(DemoFlow, TheDestinationNameDecidesWhetherNextIsOn) {
     EXPECT_EQ(g_wizard, next_on ? demo_run_patch : demo_pick_dest) << r.typed;
   }
   EXPECT_TRUE(path_exists(parent + "Taken"));
+
+  // Typed into the name field: a click gives it the keyboard, each edit is judged again.
+  demo_set_destination(parent, "");
+  g_wizard = demo_pick_dest;
+  frame();
+  frame(500, 204);
+  for (char c : std::string("Mine")) BTN_dispatch_to_focus(c, 0, 0);
+  frame();
+  EXPECT_EQ(dest_dir_path, parent + "Mine/");
+  EXPECT_EQ(seen.text, "I will create the folder 'Mine' inside the folder '" + parent + "'.");
+  BTN_dispatch_to_focus('/', 0, 0);
+  frame();
+  EXPECT_NE(seen.text.find(refused), std::string::npos) << seen.text;
+  BTN_unfocus_any();
 
   // The disk space is judged for the folder still to be made, on the volume of its parent: a
   // release larger than any disk leaves Next off.
