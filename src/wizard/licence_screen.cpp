@@ -134,7 +134,6 @@ int eula_screen(int first, wizard_screen& page, int& accepted, wizard_func back,
 
   page.title = UTL_translate_string("End User License Agreement (EULA)");
   page.go_back = back;
-  page.go_next = accepted ? next : nullptr;
 
   // Scrolling: the wheel (three lines a notch) and the bar.
   v.first_line -= 3 * (mnw.wheel - last_wheel);
@@ -147,7 +146,8 @@ int eula_screen(int first, wizard_screen& page, int& accepted, wizard_func back,
   if (mnw.mouse_down && inside) v.Click(mnw.mouse_x, mnw.mouse_y, 0);
   else if (mnw.mouse_held && !mnw.mouse_down && inside) v.Drag(mnw.mouse_x, mnw.mouse_y);
 
-  BTN_frame2(20, kLeft - 6, licence_box_bottom - 4, kRight - kLeft + 12, licence_box_top - licence_box_bottom + 10, "");
+  BTN_frame2(20, kLeft - 6, licence_box_bottom - 4, kRight - kLeft + 12,
+             licence_box_top - licence_box_bottom + 10, "");
   OGL_scissors(kLeft - 2, licence_box_bottom, kRight - kLeft + 4, licence_box_top - licence_box_bottom);
   v.Draw(0);
   OGL_scissors_end();
