@@ -20,10 +20,12 @@
 #include "install/web_update.h"
 #include "install/wizard_globals.h"
 #include "net/http_client.h"
+#include "platform/folders.h"
 #include "runtime/constants.h"
 #include "runtime/frame_clock.h"
 #include "runtime/shell_services.h"
 #include "runtime/shell_records.h"
+#include "shell/widget_drawing.h"
 #include "shell/widgets.h"
 #include "support/graphics_fixture.h"
 #include "support/modified_file_question_double.h"
@@ -121,6 +123,8 @@ class DemoFlow : public ::testing::Test {
     std::string problem;
     ASSERT_TRUE(open_test_window(800, 600, &problem)) << problem;
     start_test_graphics(800, 600);
+    // The bundled resources (the licence texts) are the program's.
+    platform_set_executable_path(SKY_BINARY_DIR "/src/skyrill-installer");
   }
   static void TearDownTestSuite() { close_test_window(); }
 
@@ -318,6 +322,34 @@ TEST_F(DemoFlow, InstallsANewCopyOnlyAfterTheLicenceIsAccepted) {
   frame();
   EXPECT_NE(seen.text.find("Warning: you already have Skyrill 9 installed on this computer."), std::string::npos);
   EXPECT_EQ(accept_eula_demo, 0);
+}
+
+// The licence's lines as the field draws them in a frame (it draws the visible ones, top first).
+std::vector<std::string> licence_lines;
+float record_text(int, float x, float, const std::string& text, float, int) {
+  if (x == 236) licence_lines.push_back(text);
+  return 0;
+}
+
+TEST_F(DemoFlow, TheLicenceScrollsToItsLastLineAndNoFurther) {
+  widget_drawing().text = record_text;
+  g_wizard = demo_eula;
+  auto lines = [this](int wheel) {
+    licence_lines.clear();
+    mnw.wheel = wheel;
+    frame();
+    return licence_lines;
+  };
+  std::vector<std::string> top = lines(0);
+  ASSERT_GT(top.size(), 20u);
+  EXPECT_EQ(top.front(), "SKYRILL 9 DEMO - END USER LICENSE AGREEMENT");
+  // One notch down moves three lines; a long spin stops with the last line in view.
+  EXPECT_EQ(lines(-1).front(), top[3]);
+  std::vector<std::string> end = lines(-1000);
+  EXPECT_EQ(end.back(), "Thank you for trying Skyrill 9, and happy flying!");
+  EXPECT_EQ(lines(-5), end);
+  EXPECT_EQ(lines(1000).front(), top.front());
+  widget_drawing().text = widget_default_drawing().text;
 }
 
 TEST_F(DemoFlow, TheDestinationNameDecidesWhetherNextIsOn) {
