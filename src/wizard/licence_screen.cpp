@@ -70,6 +70,8 @@ class licence_view : public OGLE {
     return static_cast<int>(end - OGL_fit_reverse(begin, end, width, font_regular));
   }
   void DrawString(const char* begin, const char* end, float x, float y) override {
+    // A line comes with the break that ends it; the text call would start another line.
+    while (end > begin && end[-1] == '\n') --end;
     widget_drawing().text(12, x, y + 3, std::string(begin, end), 9999, 0);
   }
   void DrawSelection(float l, float b, float r, float t) override {
@@ -118,7 +120,6 @@ std::string licence_text(int language) {
 
 int eula_screen(int first, wizard_screen& page, int& accepted, wizard_func back, wizard_func next) {
   static int shown_language = -2;
-  static int last_wheel = 0;
   licence_view& v = view();
   if (shown_language != mnw.language) {
     v.text = licence_text(mnw.language);
@@ -129,16 +130,14 @@ int eula_screen(int first, wizard_screen& page, int& accepted, wizard_func back,
     v.first_line = 0;
     v.SetSelection(0, 0);
     v.Repaginate();
-    last_wheel = mnw.wheel;
   }
 
   page.title = UTL_translate_string("End User License Agreement (EULA)");
   page.go_back = back;
-  page.go_next = accepted ? next : nullptr;
 
-  // Scrolling: the wheel (three lines a notch) and the bar.
-  v.first_line -= 3 * (mnw.wheel - last_wheel);
-  last_wheel = mnw.wheel;
+  // Scrolling: the wheel (three lines a notch, taken as the file browser takes it) and the bar.
+  v.first_line -= 3 * mnw.wheel;
+  mnw.wheel = 0;
   v.first_line = std::clamp(v.first_line, 0, v.last_first_line());
   BTN_vert_slider(0, licence_scroll_x, licence_box_bottom, licence_box_top, 0, v.last_first_line(), &v.first_line);
 
@@ -147,7 +146,8 @@ int eula_screen(int first, wizard_screen& page, int& accepted, wizard_func back,
   if (mnw.mouse_down && inside) v.Click(mnw.mouse_x, mnw.mouse_y, 0);
   else if (mnw.mouse_held && !mnw.mouse_down && inside) v.Drag(mnw.mouse_x, mnw.mouse_y);
 
-  BTN_frame2(20, kLeft - 6, licence_box_bottom - 4, kRight - kLeft + 12, licence_box_top - licence_box_bottom + 10, "");
+  BTN_frame2(20, kLeft - 6, licence_box_bottom - 4, kRight - kLeft + 12,
+             licence_box_top - licence_box_bottom + 10, "");
   OGL_scissors(kLeft - 2, licence_box_bottom, kRight - kLeft + 4, licence_box_top - licence_box_bottom);
   v.Draw(0);
   OGL_scissors_end();

@@ -1,6 +1,6 @@
-// Every page of the web-update flow, and the pages of the scenery and repair flows (with the
-// world map), drawn by the real screens and the driver on the test display
-// in English, French and German, from states set up so that each page shows the same thing on
+// Every page of the web-update flow, of the web-demo flow, of the disc install flow and of the
+// scenery and repair flows (with the world map), drawn by the real screens and the driver on the
+// test display in English, French and German, from states set up so that each page shows the same thing on
 // every run: the screenshots are written for people to look at and compared with the committed
 // references. The free-space figures of the disk page depend on the machine, so that rows are
 // blanked before the comparison (the written screenshot keeps them).
@@ -41,7 +41,7 @@
 #include "support/temp_tree.h"
 #include "wizard/disc_screens.h"
 #include "wizard/install_registry.h"
-#include "wizard/licence_screen.h"
+#include "wizard/demo_flow.h"
 #include "wizard/page_calls.h"
 #include "wizard/program_start.h"
 #include "wizard/server_list.h"
@@ -57,10 +57,6 @@ const std::string copy_a = fixed_root + "Skyrill 9/";
 const std::string copy_b = fixed_root + "Skyrill 9 beta/";
 
 const char* const language_names[3] = {"English", "French", "German"};
-
-// The licence page as the install flows show it, over a flag of its own.
-int licence_accepted = 0;
-int licence_page(int first, wizard_screen& page) { return eula_screen(first, page, licence_accepted, net_start, net_done); }
 
 class Pages : public ::testing::Test {
  protected:
@@ -110,6 +106,7 @@ class Pages : public ::testing::Test {
     http.proxy_port = 0;
     update_host_setting.clear();
     cmd_line_path.clear();
+    demo_flow_reset();
     unsetenv("XDG_CONFIG_HOME");
     question_double::reset();
   }
@@ -237,11 +234,6 @@ class Pages : public ::testing::Test {
 
     g_wizard = dvd_do_run_sim;
     shoot(language, "12-start-failed");
-
-    // The licence, not yet accepted, scrolled to its start.
-    licence_accepted = 0;
-    g_wizard = licence_page;
-    shoot(language, "13-licence");
 
     disc_pages(language);
   }
@@ -493,6 +485,55 @@ class Pages : public ::testing::Test {
     num_install_errors = 0;
   }
 
+  // The pages of the web-demo flow: welcome (a copy is registered), the licence not yet
+  // accepted, the server check, the destination (a new folder, then one that exists) and the
+  // two finish pages. The install page is the update's own.
+  void demo_pages(int language) {
+    start_language(language);
+    demo_flow_reset();
+    g_wizard = demo_start;
+    shoot(language, "demo-1-welcome", [] { return g_wizard == demo_start; });
+
+    g_wizard = demo_eula;
+    shoot(language, "demo-2-licence");
+
+    http.proxy_host = "127.0.0.1";
+    http.proxy_port = 1;
+    update_host_setting = "update.skyrill.test";
+    g_wizard = demo_get_updates;
+    shoot(language, "demo-3-check-servers");
+
+    servers();
+    stg.dir_stage = 3;
+    sim_info.clear();
+    for (const char* path : {"All/Resources/readme.txt", "All/Aircraft/General Aviation/c4 trainer.acf"}) {
+      file_version_struct v;
+      v.platform = 0;
+      v.version = 91001;
+      v.zip_size = 120000;
+      v.unz_size = 240000;
+      v.sig_want = "0123456789abcdef0123456789abcdef";
+      v.sig_have = "NONE";
+      v.path = path;
+      sim_info.push_back({v});
+    }
+    g_wizard = demo_pick_dest;
+    demo_set_destination(fixed_root, "Skyrill 9 Demo");
+    shoot(language, "demo-4-pick-destination", [] { return true; }, true);
+
+    demo_set_destination(fixed_root, "Skyrill 9");
+    shoot(language, "demo-5-name-exists");
+
+    g_wizard = demo_done;
+    dest_dir_path = fixed_root + "Skyrill 9 Demo/";
+    stg.install_problem = 0;
+    shoot(language, "demo-6-finished");
+
+    stg.install_problem = 1;
+    wizard_driver_reset();
+    shoot(language, "demo-7-problems");
+  }
+
   temp_tree work;
   std::string out;
 };
@@ -500,6 +541,9 @@ class Pages : public ::testing::Test {
 TEST_F(Pages, English) { all_pages(lang_english); }
 TEST_F(Pages, French) { all_pages(lang_french); }
 TEST_F(Pages, German) { all_pages(lang_german); }
+TEST_F(Pages, DemoEnglish) { demo_pages(lang_english); }
+TEST_F(Pages, DemoFrench) { demo_pages(lang_french); }
+TEST_F(Pages, DemoGerman) { demo_pages(lang_german); }
 TEST_F(Pages, EnglishSceneryAndRepair) { scenery_repair_pages(lang_english); }
 TEST_F(Pages, FrenchSceneryAndRepair) { scenery_repair_pages(lang_french); }
 TEST_F(Pages, GermanSceneryAndRepair) { scenery_repair_pages(lang_german); }
