@@ -137,7 +137,7 @@ int demo_start(int first, wizard_screen& page) {
 }
 
 int demo_eula(int first, wizard_screen& page) {
-  return eula_screen(first, page, accept_eula_demo, demo_start, demo_get_updates);
+  return eula_screen(first, page, accept_eula_demo, demo_start, demo_get_updates, demo_licence);
 }
 
 int demo_get_updates(int first, wizard_screen& page) {

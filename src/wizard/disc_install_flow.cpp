@@ -425,7 +425,7 @@ int dvd_pick_install(int first, wizard_screen& page) {
 }
 
 int dvd_eula_install(int first, wizard_screen& page) {
-  return eula_screen(first, page, accept_eula, dvd_pick_install, dvd_scenery_install);
+  return eula_screen(first, page, accept_eula, dvd_pick_install, dvd_scenery_install, full_licence);
 }
 
 int dvd_scenery_install(int first, wizard_screen& page) {

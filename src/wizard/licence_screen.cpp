@@ -98,11 +98,15 @@ std::string read_resource(const std::string& name) {
 
 }  // namespace
 
-std::string licence_text(int language) {
+const char* const full_licence = "licence";
+const char* const demo_licence = "demo_licence";
+
+std::string licence_text(const char* licence, int language) {
+  const std::string stem = licence;
   std::string folder = UTL_lang_get_folder(language);
   if (!folder.empty()) folder.pop_back();  // "French/" names the file "licence_French.txt"
-  std::string text = folder.empty() ? "" : read_resource("licence_" + folder + ".txt");
-  if (text.empty()) text = read_resource("licence_English.txt");
+  std::string text = folder.empty() ? "" : read_resource(stem + "_" + folder + ".txt");
+  if (text.empty()) text = read_resource(stem + "_English.txt");
   if (text.empty()) xer << "The licence text is missing from the program's resources.\n";
   // Line breaks as the engine lays them out: CR LF and CR become LF.
   std::string out;
@@ -118,12 +122,15 @@ std::string licence_text(int language) {
   return out;
 }
 
-int eula_screen(int first, wizard_screen& page, int& accepted, wizard_func back, wizard_func next) {
+int eula_screen(int first, wizard_screen& page, int& accepted, wizard_func back, wizard_func next,
+                const char* licence) {
   static int shown_language = -2;
+  static const char* shown_licence = nullptr;
   licence_view& v = view();
-  if (shown_language != mnw.language) {
-    v.text = licence_text(mnw.language);
+  if (shown_language != mnw.language || shown_licence != licence) {
+    v.text = licence_text(licence, mnw.language);
     shown_language = mnw.language;
+    shown_licence = licence;
     first = 1;
   }
   if (first) {

@@ -25,6 +25,7 @@
 #include "runtime/frame_clock.h"
 #include "runtime/shell_services.h"
 #include "runtime/shell_records.h"
+#include "shell/translation.h"
 #include "shell/widget_drawing.h"
 #include "shell/widgets.h"
 #include "support/graphics_fixture.h"
@@ -350,6 +351,28 @@ TEST_F(DemoFlow, TheLicenceScrollsToItsLastLineAndNoFurther) {
   EXPECT_EQ(lines(-5), end);
   EXPECT_EQ(lines(1000).front(), top.front());
   widget_drawing().text = widget_default_drawing().text;
+}
+
+// The demo and the disc install show different licences, each in the user's language: the
+// first line names the product and the language's own wording.
+TEST_F(DemoFlow, EachFlowShowsItsOwnLicenceInEachLanguage) {
+  struct row {
+    const char* licence;
+    int language;
+    const char* first_line;
+  } rows[] = {
+      {demo_licence, lang_english, "SKYRILL 9 DEMO - END USER LICENSE AGREEMENT"},
+      {demo_licence, lang_french, "DÉMO DE SKYRILL 9 - CONTRAT DE LICENCE UTILISATEUR FINAL"},
+      {demo_licence, lang_german, "SKYRILL 9 DEMO - ENDBENUTZER-LIZENZVERTRAG"},
+      {full_licence, lang_english, "SKYRILL 9 - END USER LICENSE AGREEMENT"},
+      {full_licence, lang_french, "SKYRILL 9 - CONTRAT DE LICENCE UTILISATEUR FINAL"},
+      {full_licence, lang_german, "SKYRILL 9 - ENDBENUTZER-LIZENZVERTRAG"},
+  };
+  for (const row& r : rows) {
+    SCOPED_TRACE(std::string(r.licence) + " " + std::to_string(r.language));
+    const std::string text = licence_text(r.licence, r.language);
+    EXPECT_EQ(text.substr(0, text.find('\n')), r.first_line);
+  }
 }
 
 TEST_F(DemoFlow, TheDestinationNameDecidesWhetherNextIsOn) {
