@@ -1,7 +1,8 @@
 // The web update driven through the wizard's window: the flow's pages drawn every frame on the
-// X display (swap interval 0), Next pressed where the user would, from the welcome page to the
-// finish page. Same arguments and the same update as update_bench, which drives it without a
-// window.
+// X display (swap interval 0) by the shell's event procedure, as the program's main loop runs
+// them (the frame's wait for events, the page, the swap), Next pressed where the user would,
+// from the welcome page to the finish page. Same arguments and the same update as update_bench,
+// which drives it without a window.
 //   gui_update_bench PORT INSTALL_FOLDER TEMP_FOLDER SERVER_PATH RESOURCE_PROGRAM
 // RESOURCE_PROGRAM is the installer binary whose Resources/ folder holds the pictures and fonts.
 // Prints "gui <seconds>", "frames <n>", "longest_frame_ms", "p99_frame_ms" and "problem <n>".
@@ -26,6 +27,8 @@
 #include "runtime/frame_clock.h"
 #include "runtime/shell_records.h"
 #include "runtime/shell_services.h"
+#include "shell/event_proc.h"
+#include "shell/frame_parts.h"
 #include "wizard/page_calls.h"
 #include "wizard/program_start.h"
 #include "wizard/server_list.h"
@@ -35,6 +38,16 @@
 namespace {
 double now() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// The page of the frame, with Next pressed on the welcome and disk-space pages as the user
+// presses it: the press is put where the event procedure has just read the pointer.
+void page_pressing_next() {
+  const bool press = g_wizard == net_start || g_wizard == net_check_disk;
+  mnw.mouse_x = press ? 700 : -100;
+  mnw.mouse_y = press ? 20 : -100;
+  mnw.mouse_down = press ? 1 : 0;
+  APP_update();
 }
 }  // namespace
 
@@ -84,19 +97,16 @@ int main(int argc, char** argv) {
   cmd_line_path = argv[2];
   g_wizard = net_start;
 
+  // The program's frame: the shell's parts, the wizard as the per-frame function.
+  shell_use_frame_parts();
+  frame_parts.app_update = page_pressing_next;
+  frame_parts.on_quit = wizard_cancel_work;
+
   std::vector<double> frames;
   const double start = now();
   while (g_wizard != net_done && !app_done) {
     const double f = now();
-    // Next on the welcome and disk-space pages, as the user presses it.
-    const bool press = g_wizard == net_start || g_wizard == net_check_disk;
-    mnw.mouse_x = press ? 700 : -100;
-    mnw.mouse_y = press ? 20 : -100;
-    mnw.mouse_down = press ? 1 : 0;
-    xtim.xtim_update();
-    glClear(GL_COLOR_BUFFER_BIT);
-    APP_update();
-    window_swap();
+    MACIBM_event_proc();
     frames.push_back(now() - f);
   }
   const double end = now();
