@@ -103,17 +103,31 @@ int main(int argc, char** argv) {
   frame_parts.on_quit = wizard_cancel_work;
 
   std::vector<double> frames;
+  // Time and frames on each page, to see where the window costs.
+  struct page_time {
+    wizard_func page;
+    const char* name;
+    double seconds;
+    int frames;
+  } pages[] = {{net_start, "welcome", 0, 0},
+               {net_get_updates, "search", 0, 0},
+               {net_check_disk, "disk", 0, 0},
+               {net_run_patch, "install", 0, 0}};
   const double start = now();
   while (g_wizard != net_done && !app_done) {
     const double f = now();
+    const wizard_func page = g_wizard;
     MACIBM_event_proc();
     frames.push_back(now() - f);
+    for (page_time& p : pages)
+      if (p.page == page) p.seconds += frames.back(), p.frames += 1;
   }
   const double end = now();
   wizard_cancel_work();
   std::vector<double> sorted = frames;
   std::sort(sorted.begin(), sorted.end());
   const double p99 = sorted.empty() ? 0 : sorted[std::min(sorted.size() - 1, sorted.size() * 99 / 100)];
+  for (const page_time& p : pages) printf("page %s %.3f s %d frames\n", p.name, p.seconds, p.frames);
   printf("gui %.3f\nframes %zu\nlongest_frame_ms %.1f\np99_frame_ms %.1f\nproblem %d\n", end - start, frames.size(),
          sorted.empty() ? 0 : sorted.back() * 1000, p99 * 1000, stg.install_problem);
   window_close();
