@@ -3,6 +3,7 @@
 // kept over a restart, and accented text typed under French and German keyboard layouts.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 #include <string>
 
@@ -137,6 +138,15 @@ gl_picture welcome_page(program_driver& program) {
   return page;
 }
 
+// The preferences screen without the focused proxy host field's label, whose colour pulses
+// (page x 105 to 185, y 140 to 162, in a picture of the 800 x 600 window).
+gl_picture without_pulse(gl_picture picture) {
+  for (int y = 140; y <= 162 && y < picture.height; ++y)
+    for (int x = 105; x <= 185 && x < picture.width; ++x)
+      std::fill_n(&picture.rgba[(static_cast<size_t>(y) * picture.width + x) * 4], 4, 0);
+  return picture;
+}
+
 std::string pref_line(const std::string& file, const std::string& key) {
   const size_t at = file.find("\n" + key + " ");
   if (at == std::string::npos) return "(none)";
@@ -163,9 +173,9 @@ TEST(ProgramDrive, PreferencesAreKeptOverARestart) {
   program.move_to(5, 5);
   close_prefs(program, page);
   open_prefs(program, page);
-  const gl_picture set = program.screenshot();
+  const gl_picture set = without_pulse(program.screenshot());
   program.save_screenshot("program_drive_prefs_set");
-  EXPECT_GT(pixels_differing(set, defaults), 100) << "the values changed on the screen";
+  EXPECT_GT(pixels_differing(set, without_pulse(defaults)), 100) << "the values changed on the screen";
 
   // The platform: its list opened by a click, "Windows" picked in the pop-up (the current
   // choice, Linux, sits over the field, the other items above it). It holds while the program
@@ -178,7 +188,7 @@ TEST(ProgramDrive, PreferencesAreKeptOverARestart) {
   program.save_screenshot("program_drive_prefs_windows");
   // Only the list's field differs ("Windows" for "Macintosh").
   EXPECT_TRUE(program.wait_for_picture([&](const gl_picture& now) {
-    const int n = pixels_differing(now, set);
+    const int n = pixels_differing(without_pulse(now), set);
     return n > 20 && n < 2000;
   }, 15));
   close_prefs(program, page);
@@ -198,8 +208,8 @@ TEST(ProgramDrive, PreferencesAreKeptOverARestart) {
   const gl_picture page_again = welcome_page(program);
   open_prefs(program, page_again);
   program.save_screenshot("program_drive_prefs_after_restart");
-  // The focused field pulses: the same picture comes at the same phase.
-  EXPECT_TRUE(program.wait_for_picture([&](const gl_picture& now) { return pixels_differing(now, set) < 10; }, 15));
+  EXPECT_TRUE(program.wait_for_picture(
+      [&](const gl_picture& now) { return pixels_differing(without_pulse(now), set) < 10; }, 15));
   close_prefs(program, page_again);
   EXPECT_EQ(program.quit(), 0);
   const std::string kept = read_whole_file(program.config_folder() + "Skyrill Installer.prf");
