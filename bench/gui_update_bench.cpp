@@ -5,7 +5,8 @@
 // which drives it without a window.
 //   gui_update_bench PORT INSTALL_FOLDER TEMP_FOLDER SERVER_PATH RESOURCE_PROGRAM
 // RESOURCE_PROGRAM is the installer binary whose Resources/ folder holds the pictures and fonts.
-// Prints "gui <seconds>", "frames <n>", "longest_frame_ms", "p99_frame_ms" and "problem <n>".
+// Prints the time and frames on each page ("page welcome 0.2 s 1 frames"), then "gui <seconds>",
+// "frames <n>", "longest_frame_ms", "p99_frame_ms" and "problem <n>".
 #include <GL/gl.h>
 
 #include <algorithm>
