@@ -86,8 +86,16 @@ disk_space_check check_disk_space(const std::string& folder, float need_kb,
   return r;
 }
 
+float release_size_bound_kb(float recorded_kb, int files) {
+  return recorded_kb + static_cast<float>(files > 0 ? files : 0);
+}
+
+float download_size_kb() { return release_size_bound_kb(stg.download_total, stg.install_count); }
+
+float install_size_kb() { return release_size_bound_kb(stg.install_total, stg.install_count); }
+
 int UTIL_disk_space(const std::string& enough_text, const std::string& short_text) {
-  disk_space_check r = check_disk_space(dest_dir_path, stg.install_total, enough_text, short_text);
+  disk_space_check r = check_disk_space(dest_dir_path, install_size_kb(), enough_text, short_text);
   if (!r.lookup_ok) return 1;
   page_draw_text(45, 220, 130, r.text, 560);
   return r.enough ? 1 : 0;

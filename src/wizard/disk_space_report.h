@@ -16,7 +16,17 @@ struct disk_space_check {
 disk_space_check check_disk_space(const std::string& folder, float need_kb,
                                   const std::string& enough_text, const std::string& short_text);
 
-// Draws the report for dest_dir_path and stg.install_total at (220, 130) and returns 1 when the
+// The release directory keeps each file's sizes in whole KB, cut down: a file of a few hundred
+// bytes is 0 KB there. Each of `files` files may thus hold up to one KB more than its record,
+// and the sizes the pages show and compare are that upper bound: a download or an install that
+// is not empty never reads "0 KB", and the space check never counts short.
+float release_size_bound_kb(float recorded_kb, int files);
+// The KB of the archives the update downloads (stg.download_total and stg.install_count).
+float download_size_kb();
+// The KB the update writes (stg.install_total and stg.install_count).
+float install_size_kb();
+
+// Draws the report for dest_dir_path and install_size_kb() at (220, 130) and returns 1 when the
 // space suffices, else 0. When the volume cannot be asked, draws nothing and returns 1 (the
 // install goes ahead).
 int UTIL_disk_space(const std::string& enough_text, const std::string& short_text);

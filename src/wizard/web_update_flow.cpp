@@ -46,14 +46,6 @@ void push_steps() {
   add("Finish", net_done);
 }
 
-std::string download_size_text(float kb) {
-  char buf[64];
-  if (kb > 1024000) std::snprintf(buf, sizeof buf, "%.1f GB", kb / 1048576.0);
-  else if (kb > 1024) std::snprintf(buf, sizeof buf, "%.0f MB", kb / 1024.0);
-  else std::snprintf(buf, sizeof buf, "%.0f KB", kb);
-  return buf;
-}
-
 }  // namespace
 
 void web_update_flow_reset() {
@@ -184,7 +176,7 @@ int net_check_disk(int first, wizard_screen& page) {
   if (UTIL_disk_space(tr("You have enough free disk space to update Skyrill 9"),
                       tr("You do not have enough free disk space to update Skyrill 9."))) {
     page.text = sub(tr("You are about to download %1:download size% of compressed data to update to %2:install name%."),
-                    {download_size_text(stg.download_total), install_name});
+                    {size_string(download_size_kb()), install_name});
   } else {
     page.go_next = nullptr;
     page.text = tr("There is a newer version of Skyrill 9 available, but you do not have enough free disk space "
