@@ -35,6 +35,7 @@
 #include "runtime/worker_pool.h"
 
 namespace {
+
 // Failed fetches per history in this install step.
 std::map<int, int> failures;
 // Where a download slot stands with its current file. The slot record of the installer state
@@ -102,6 +103,8 @@ UTL_worker_threads* unpack_workers = nullptr;
 const std::thread::id main_thread_id = std::this_thread::get_id();
 // Files unpacked on a pool thread in this update, for the closing log line.
 int unpacked_on_workers = 0;
+// Whether the staging folders were handed to the pool for removal, once the list was done.
+bool staging_cleaned = false;
 
 // The main thread's share: the same report, log lines and problem flag whether the file was
 // unpacked here or on a worker.
@@ -121,32 +124,43 @@ void report_unpack(const unpack_result& r, const std::string& archive,
   }
 }
 
-// A worker's share of one file of the list: unpacking its archive, checking it and moving it
-// into place, or deleting a file the release marks as gone (freeing a large file's blocks can
-// keep the disk busy for milliseconds).
+// A worker's share of the list: unpacking a file's archive, checking it and moving it into
+// place; deleting a file the release marks as gone; and at the end removing the staging folders.
+// The last two are here because freeing a file's or a folder's blocks can keep the disk busy for
+// milliseconds, which the frames must not wait for.
 class file_task : public UTL_work_task {
  public:
+  enum class kind { unpack, deletion, staging_cleanup };
   // Unpacks the archive of stage and installs the file at destination.
   file_task(int history, int mirror, int stage, std::string destination, std::string signature)
-      : history(history), mirror(mirror), stage(stage), archive(stage_archive(stage)),
-        destination(std::move(destination)), signature(std::move(signature)) {}
+      : what(kind::unpack), history(history), mirror(mirror), stage(stage),
+        archive(stage_archive(stage)), destination(std::move(destination)),
+        signature(std::move(signature)) {}
   // Deletes the installed file of history, at doomed.
   file_task(int history, std::string doomed)
-      : history(history), mirror(-1), stage(-1), destination(std::move(doomed)) {}
-  bool is_deletion() const { return stage < 0; }
+      : what(kind::deletion), history(history), mirror(-1), stage(-1),
+        destination(std::move(doomed)) {}
+  // Removes the staging folder with its stage folders.
+  file_task()
+      : what(kind::staging_cleanup), history(-1), mirror(-1), stage(-1),
+        destination(staging_folder()) {}
   void do_it() override {
     thread_log_capture capture(&log);
     on_worker = std::this_thread::get_id() != main_thread_id;
-    if (is_deletion())
-      result.code = delete_file(destination);
-    else
-      result = install_from_archive(archive, destination, signature, stage_folder(stage));
+    switch (what) {
+      case kind::unpack:
+        result = install_from_archive(archive, destination, signature, stage_folder(stage));
+        break;
+      case kind::deletion: result.code = delete_file(destination); break;
+      case kind::staging_cleanup: result.code = recursive_delete_folder(destination); break;
+    }
   }
   int check_error(std::string& message) override {
     message = escaped;
     return escaped.empty() ? 0 : 1;
   }
 
+  const kind what;
   const int history, mirror, stage;
   const std::string archive, destination, signature;
   unpack_result result;
@@ -156,7 +170,8 @@ class file_task : public UTL_work_task {
 
 UTL_worker_threads& workers() {
   if (!unpack_workers)
-    unpack_workers = new UTL_worker_threads(std::min<int>(stage_count, platform_processor_count()), stage_count);
+    unpack_workers =
+        new UTL_worker_threads(std::min<int>(stage_count, platform_processor_count()), stage_count);
   return *unpack_workers;
 }
 
@@ -176,11 +191,12 @@ std::unique_ptr<file_task> next_finished_task() {
   std::string message;
   if (task->check_error(message)) {
     // The task died before it could say how the file went; treat it as a damaged archive.
-    xer << "WARNING: " << (task->is_deletion() ? "deleting " + task->destination : "unpacking " + task->archive)
+    const bool unpack = task->what == file_task::kind::unpack;
+    xer << "WARNING: " << (unpack ? "unpacking " + task->archive : "deleting " + task->destination)
         << " failed: " << message << "\n";
     task->result.code = err_zip_read;
   }
-  if (!task->is_deletion()) free_stages.push_back(task->stage);
+  if (task->what == file_task::kind::unpack) free_stages.push_back(task->stage);
   return task;
 }
 
@@ -191,12 +207,12 @@ void drain_unpacks() {
   if (!unpack_workers) return;
   while (UTL_work_task* done = unpack_workers->wait_retired_tasks()) {
     std::unique_ptr<file_task> task(static_cast<file_task*>(done));
-    if (task->is_deletion()) {
+    if (task->what == file_task::kind::deletion) {
       finish_delete(*task);
       continue;
     }
     xer << task->log.str();
-    free_stages.push_back(task->stage);
+    if (task->what == file_task::kind::unpack) free_stages.push_back(task->stage);
   }
   unpacking_kb = 0;
   delete unpack_workers;
@@ -488,10 +504,11 @@ int grab_files() {
   }
 
   while (std::unique_ptr<file_task> task = next_finished_task()) {
-    if (task->is_deletion())
-      finish_delete(*task);
-    else
-      finish_unpack(std::move(task));
+    switch (task->what) {
+      case file_task::kind::unpack: finish_unpack(std::move(task)); break;
+      case file_task::kind::deletion: finish_delete(*task); break;
+      case file_task::kind::staging_cleanup: xer << task->log.str(); break;
+    }
     if (stg.install_problem) return stg.install_problem;
   }
   next.kb_partial += unpacking_kb;
@@ -552,6 +569,13 @@ int grab_files() {
   for (int i = 0; i < download_slot_count; ++i)
     if (next.slot_active[i] && next.slot_file[i] < count) done = false;
   if (!done) return stg.install_problem;
+  if (!staging_cleaned) {
+    // Every unpack is back: the staging folders go, on a worker, and the list is done once that
+    // task is back too (leaving the step removes whatever is left of them).
+    staging_cleaned = true;
+    workers().enqueue_task(new file_task());
+    return stg.install_problem;
+  }
 
   remove_emptied_folders(deleted_files);
   if (unpacked_on_workers > 0)
@@ -590,6 +614,7 @@ int begin_web_install() {
     if (stage >= 0) free_stages.push_back(stage);
   }
   unpacked_on_workers = 0;
+  staging_cleaned = false;
   for (int i = 0; i < download_slot_count; ++i) slot_archives[i] = slot_archive_path(i);
   reset_download_slots();
   return 1;

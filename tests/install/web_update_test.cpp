@@ -264,8 +264,8 @@ TEST_F(WebUpdate, ABadArchiveIsCaughtAndFetchedFromTheOtherMirror) {
     expect_installed();
     const std::string log = shell_double::log_text();
     const std::string reason = r.reason ? r.reason : error_str(r.code);
-    const size_t expanding = log.find("EXPANDING file " + dest_dir_path + "Resources/changed.dat, with result=" +
-                                      std::to_string(r.code) + ".");
+    const size_t expanding = log.find("EXPANDING file " + dest_dir_path +
+                                      "Resources/changed.dat, with result=" + std::to_string(r.code));
     const size_t warning = log.find("WARNING: " + server_path[0] + "All/Resources/changed.dat.zip from " +
                                     server_name[0] + ": " + reason + " (attempt 1 of 6)");
     EXPECT_NE(expanding, std::string::npos) << log;

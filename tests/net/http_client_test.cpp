@@ -255,11 +255,13 @@ TEST_F(HttpClient, TheLocalFileIsReplacedWholeInBoundedPolls) {
     const char* name;
     bool exists;      // a local file is there before
     size_t old_size;  // of that many bytes
-  } rows[] = {{"no file before", false, 0}, {"an empty file", true, 0}, {"a longer file", true, body.size() + 5000}};
+  } rows[] = {{"no file before", false, 0},
+              {"an empty file", true, 0},
+              {"a longer file", true, body.size() + 5000}};
   for (const row& r : rows) {
     SCOPED_TRACE(r.name);
-    raw_peer peer({peer::send("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body),
-                   peer::hold()});
+    const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n";
+    raw_peer peer({peer::send(head + body), peer::hold()});
     use_proxy(peer);
     const std::string local = tree.path() + "replaced.bin";
     remove(local.c_str());
@@ -268,14 +270,15 @@ TEST_F(HttpClient, TheLocalFileIsReplacedWholeInBoundedPolls) {
     int64_t seen = 0, largest_poll = 0;
     for (int i = 0; i < 5000 && result == 0; ++i) {
       result = http.net_check(2, "s.test", "/f", local);
-      const int64_t now = result == 0 && http.slots[2] ? http.slots[2]->bytes_written : static_cast<int64_t>(body.size());
+      const int64_t now = result == 0 && http.slots[2] ? http.slots[2]->bytes_written
+                                                       : static_cast<int64_t>(body.size());
       largest_poll = std::max(largest_poll, now - seen);
       seen = now;
       if (result == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     EXPECT_EQ(result, 1);
     EXPECT_LE(largest_poll, static_cast<int64_t>(http_pass_byte_budget));
-    EXPECT_TRUE(read_whole_file(local) == body) << "the file holds " << read_whole_file(local).size() << " bytes";
+    EXPECT_TRUE(read_whole_file(local) == body) << read_whole_file(local).size() << " bytes";
   }
 }
 
