@@ -207,21 +207,15 @@ void down_class::DoProcessing() {
       }
       if (state == phase::sending && outgoing.empty()) state = phase::awaiting_headers;
 
-      for (size_t taken = 0; taken < http_pass_byte_budget;) {
-        long got = socket->ReadData(readChunk, static_cast<long>(sizeof readChunk));
-        if (got < 0) {
-          fail("connection lost");
-        } else if (got > 0) {
-          received(readChunk, static_cast<size_t>(got));
-          taken += static_cast<size_t>(got);
-          // A short read drained the socket; asking again now would only hear "nothing yet".
-          if (!finished() && got == static_cast<long>(sizeof readChunk)) continue;
-        } else if (socket->ReceivedRelease()) {
-          // Without this a server that hangs up early would only be noticed by the idle rule.
-          fail(state == phase::receiving_body ? "connection closed before the announced length"
-                                              : "connection closed before the response headers");
-        }
-        return;
+      long got = socket->ReadData(readChunk, static_cast<long>(sizeof readChunk));
+      if (got < 0) {
+        fail("connection lost");
+      } else if (got > 0) {
+        received(readChunk, static_cast<size_t>(got));
+      } else if (socket->ReceivedRelease()) {
+        // Without this a server that hangs up early would only be noticed by the idle rule.
+        fail(state == phase::receiving_body ? "connection closed before the announced length"
+                                            : "connection closed before the response headers");
       }
       return;
     }

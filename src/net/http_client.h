@@ -99,7 +99,7 @@ class http_class {
   http_class();
 
   // Polls slot 0..5: 0 running, 1 finished well (file complete and closed), 2 failed. One poll
-  // takes at most http_pass_byte_budget bytes of the transfer's response.
+  // takes at most http_receive_size bytes of the transfer's response.
   int net_check(int slot, const std::string& server, const std::string& path, const std::string& local);
   // Stops the slot's transfer, if any, and frees the slot. The partial file stays.
   void cancel(int slot);
@@ -131,9 +131,7 @@ constexpr double http_rate_window = 30.0;           // seconds
 constexpr double http_rate_floor = 1024.0;          // bytes per second
 // The largest header block accepted; more is taken as a broken or hostile peer.
 constexpr size_t http_header_limit = 65536;
-// One receive takes up to http_receive_size bytes, and one poll of a transfer reads until the
-// socket is drained or http_pass_byte_budget bytes are in: large reads cost far less per byte
-// than many small ones, and the budget keeps a frame's pass over four fast transfers within a
-// couple of milliseconds.
+// One poll of a transfer receives up to this many bytes, in one read, and writes them to the file
+// in one write: large reads cost far less per byte than many small ones, and the bound keeps a
+// frame's pass over four fast transfers near a millisecond.
 constexpr size_t http_receive_size = 256 * 1024;
-constexpr size_t http_pass_byte_budget = 2 * http_receive_size;

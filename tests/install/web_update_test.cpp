@@ -528,7 +528,7 @@ TEST_F(WebUpdate, OneStreamAndFourStreams) {
 TEST_F(WebUpdate, EnteringAndLeavingTheStepStopsItsTransfers) {
   release_tree one = release_one();
   publish(one, one);
-  // One poll reads at most http_pass_byte_budget bytes, so a transfer of this file is still
+  // One poll reads at most http_receive_size bytes, so a transfer of this file is still
   // running after it.
   write_whole_file(mirror[0] + "big.bin", std::string(8 << 20, 'b'));
   for (int pass = 0; pass < 2; ++pass) {

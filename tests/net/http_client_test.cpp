@@ -249,7 +249,7 @@ TEST_F(HttpClient, ResponseTable) {
 // is taken as it is), and one poll never takes more than its byte budget, however much the
 // server has sent: a frame's pass over the transfers stays short.
 TEST_F(HttpClient, TheLocalFileIsReplacedWholeInBoundedPolls) {
-  std::string body(3 * http_pass_byte_budget + 17, '\0');
+  std::string body(3 * http_receive_size + 17, '\0');
   for (size_t i = 0; i < body.size(); ++i) body[i] = static_cast<char>(i * 7 + i / 4096);
   struct row {
     const char* name;
@@ -277,7 +277,7 @@ TEST_F(HttpClient, TheLocalFileIsReplacedWholeInBoundedPolls) {
       if (result == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     EXPECT_EQ(result, 1);
-    EXPECT_LE(largest_poll, static_cast<int64_t>(http_pass_byte_budget));
+    EXPECT_LE(largest_poll, static_cast<int64_t>(http_receive_size));
     EXPECT_TRUE(read_whole_file(local) == body) << read_whole_file(local).size() << " bytes";
   }
 }
