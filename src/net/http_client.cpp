@@ -241,7 +241,6 @@ void down_class::received(const char* data, size_t size) {
     if (!local_path.empty()) {
       if (int code = open_local_file()) {
         error = code;
-        close_file();
         fail("could not create the local file");
         return;
       }
