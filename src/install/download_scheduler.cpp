@@ -616,6 +616,9 @@ int begin_web_install() {
   unpacked_on_workers = 0;
   staging_cleaned = false;
   for (int i = 0; i < download_slot_count; ++i) slot_archives[i] = slot_archive_path(i);
+  // The pool's threads are started now, with the rest of this frame's set-up: starting them takes
+  // a few milliseconds, which no download frame should carry.
+  workers();
   reset_download_slots();
   return 1;
 }
