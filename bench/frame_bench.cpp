@@ -1,9 +1,14 @@
-// Draws a page the size of the wizard's (1024 x 768) built from the 2-D primitives: the
-// background, a title band, rows of framed buttons with textured faces from one atlas, a
-// scrolled list under a scissor box, a progress bar, circles and a spectrum strip; then swaps.
-// Prints the mean and 99th-percentile frame time and how many GL state calls the caches let
-// through per frame.
-//   frame_bench [FRAMES]   (default 1000; needs DISPLAY; swap interval 0)
+// Frame time of a wizard-sized page (800 x 600) of text and widgets, drawn 1000 times with
+// swap interval 0, each frame cleared, drawn, swapped and finished (glFinish):
+//   ours:  the program's toolkit: the window frame and two panels, a step list and a paragraph
+//          of wrapped text through the font path, a text field, a scrolled list with 30 rows,
+//          four check boxes, a number field and four push buttons
+//   imgui: the same page with Dear ImGui (its OpenGL 2 back end, immediate-mode GL like ours):
+//          same texts in the same face (DejaVu Sans at the same em size), same widgets
+// Prints the mean, 99th percentile and longest frame; for ours also the GL state calls the
+// caches let through per frame. With a picture path, one more frame is drawn after the timed
+// ones and written there (PPM) to be looked at.
+//   frame_bench [ours|imgui] [FRAMES] [PICTURE]   (default ours 1000; needs DISPLAY)
 #include <GL/gl.h>
 
 #include <algorithm>
@@ -16,10 +21,25 @@
 #include "graphics/draw_2d.h"
 #include "graphics/gl_capabilities.h"
 #include "graphics/gl_state.h"
+#include "graphics/image_desc.h"
+#include "graphics/texture_manager.h"
+#include "platform/folders.h"
 #include "platform/window.h"
 #include "runtime/shell_records.h"
+#include "shell/file_browser.h"
+#include "shell/startup.h"
+#include "shell/value_widgets.h"
+#include "shell/widget_drawing.h"
+#include "shell/widgets.h"
+
+#ifdef FRAME_BENCH_IMGUI
+#include <imgui.h>
+#include <backends/imgui_impl_opengl2.h>
+#endif
 
 namespace {
+
+constexpr int kWidth = 800, kHeight = 600;
 
 long g_state_calls = 0;
 const gl_state_calls* g_real = nullptr;
@@ -33,97 +53,44 @@ void count_enable(GLenum c) { ++g_state_calls, g_real->enable(c); }
 void count_disable(GLenum c) { ++g_state_calls, g_real->disable(c); }
 void count_mask(GLboolean f) { ++g_state_calls, g_real->depth_mask(f); }
 
-const int kAtlas = 392;
-
-void make_atlas() {
-  std::vector<unsigned char> texels(256 * 256 * 4);
-  for (int y = 0; y < 256; ++y)
-    for (int x = 0; x < 256; ++x) {
-      unsigned char* p = &texels[(y * 256 + x) * 4];
-      p[0] = static_cast<unsigned char>(200 + y / 8);
-      p[1] = static_cast<unsigned char>(210 + y / 10);
-      p[2] = 235;
-      p[3] = 255;
-    }
-  glBindTexture(GL_TEXTURE_2D, kAtlas);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 256, 256, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-  TEX_reset_bind();
+// The page's contents, the same for both.
+const char* const kSteps[] = {"Welcome", "Pick Destination", "Search for Updates", "Check Disk Space",
+                              "Install Updates", "Finish"};
+const char* const kTitle = "Skyrill 9 Web Updater";
+const char* const kParagraph =
+    "I will guide you through the process of updating your copy of Skyrill 9 to the latest version. "
+    "The updater compares every file of your copy with the release on the update server, downloads "
+    "only the files that changed, and checks each one before it replaces the old file. You can stop "
+    "at any time: what was already installed stays, and the next run goes on where this one ended. "
+    "Make sure the disk that holds your copy has room for the new files before you go on.";
+const char* const kChecks[] = {"Download with four streams", "Log installer actions",
+                               "Check for new betas as well", "Keep the downloaded archives"};
+const char* const kButtons[] = {"Quit", "Preferences", "Back", "Next"};
+std::vector<std::string> list_rows() {
+  std::vector<std::string> rows;
+  for (int i = 0; i < 30; ++i) rows.push_back("Resources/scenery/tile " + std::to_string(i + 1) + ".zip");
+  return rows;
 }
 
-void palette() {
-  colr.assign(105, 1, 1, 1);
-  colr.assign(34, 0.93f, 0.94f, 0.96f);
-  colr.assign(70, 1, 1, 1);
-  colr.assign(80, 0.2f, 0.45f, 0.8f);
-  colr.assign(81, 0.35f, 0.35f, 0.4f);
-  colr.assign(82, 0.85f, 0.87f, 0.9f);
-  colr.assign(83, 0.1f, 0.6f, 0.3f);
-}
+// --- Ours.
+std::string g_field = "/home/user/Skyrill 9/";
+std::vector<std::string> g_rows = list_rows();
+int g_checks[4] = {1, 0, 1, 0};
+int g_streams = 4;
+int g_centre = 0, g_selected = 3;
 
-void draw_page(int frame) {
-  OGL_plot_back_col();
-  OGL_fillrect(80, 1, 0, 708, 1024, 60);
-  OGL_framerect(81, 1, 20, 20, 984, 670);
-  // Buttons: a textured face and a frame each.
-  for (int row = 0; row < 4; ++row)
-    for (int col = 0; col < 6; ++col) {
-      const float x = 50 + col * 160, y = 560 - row * 50;
-      OGL_2dquad_d(kAtlas, 70, 1, x, y, 0, 0, 140, 36, 1, 0.25f, 4);
-      OGL_framerect(81, 1, x, y, 140, 36);
-    }
-  // A list of 30 rows scrolled inside a box.
-  OGL_fillrect(82, 1, 50, 120, 500, 220);
-  OGL_scissors(50, 120, 500, 220);
-  const float scroll = static_cast<float>(frame % 40);
-  for (int i = 0; i < 30; ++i) {
-    const float y = 320 - i * 22 + scroll;
-    OGL_fillrect(i % 2 ? 82 : 70, 1, 50, y, 500, 22);
-    OGL_line(81, 0.3f, 50, y, 550, y);
-  }
-  OGL_scissors_end();
-  OGL_framerect(81, 1, 50, 120, 500, 220);
-  // Progress bar and indicators.
-  OGL_fillrect(82, 1, 600, 300, 380, 24);
-  OGL_fillrect(83, 1, 600, 300, 380.0f * (frame % 100) / 100.0f, 24);
-  OGL_framerect(81, 1, 600, 300, 380, 24);
-  for (int i = 0; i < 5; ++i) {
-    OGL_fillcircle(i == frame % 5 ? 80 : 82, 630 + i * 40, 250, 8);
-    OGL_framecircle(81, 630 + i * 40, 250, 9);
-  }
-  for (int i = 0; i < 64; ++i) {
-    OGL_spectrum_rgb(i / 63.0f);
-    glBegin(GL_QUADS);
-    glVertex2f(600 + i * 6, 140);
-    glVertex2f(600 + i * 6, 170);
-    glVertex2f(606 + i * 6, 170);
-    glVertex2f(606 + i * 6, 140);
-    glEnd();
-  }
-  OGL_grayrect(600, 180, 980, 200, 0.5f);
-}
-
-}  // namespace
-
-int main(int argc, char** argv) {
-  const int frames = argc > 1 ? std::atoi(argv[1]) : 1000;
-  window_request request;
-  request.title = "frame bench";
-  std::string problem;
-  if (!window_open(request, &problem)) {
-    std::fprintf(stderr, "no window: %s\n", problem.c_str());
-    return 1;
-  }
-  window_set_swap_interval(0);
-  OGL_extensions::init_entry_points();
-  glExt.init_extensions();
-  window_drawable_size(&mnw.draw_w, &mnw.draw_h);
-  mnw.topwi = 0;
+bool start_ours() {
+  static std::vector<unsigned char> scratch(TEX_scratch_bytes);
+  if (!scratch_array) scratch_array = scratch.data();
   OGL_pix_specs(0);
   OGL_nrml_colors();
-  palette();
-  make_atlas();
+  if (tman.load_texture(4, 392, 0x702, 100, "RESOURCE:interface.png") != 392) return false;
+  MACIBM_take_interface_palette();
+  colr.assign(103, 1, 1, 1);
+  mnw.screen_w = kWidth;
+  mnw.screen_h = kHeight;
+  mnw.mouse_x = mnw.mouse_y = -100;
+  mnw.open_menu = -1;
 
   g_real = &gl_state_default_calls();
   gl_state_calls& c = gl_state_dispatch();
@@ -135,15 +102,171 @@ int main(int argc, char** argv) {
   c.enable = count_enable;
   c.disable = count_disable;
   c.depth_mask = count_mask;
+  return true;
+}
+
+void draw_ours(int frame) {
+  widget_draw_calls& draw = widget_drawing();
+  OGL_plot_back_col();
+  BTN_begin_focus_ring();
+  BTN_fillwin(0, 21);
+  float nx = 0, ny = 0;
+  BTN_subwin(0, 13, 10, 50, 190, 490, "", &nx, &ny);
+  BTN_subwin(0, 13, nx, 50, -1, 490, "", &nx, &ny);
+  for (int i = 0; i < 6; ++i) draw.text(i == 0 ? 82 : 43, 30, 520 - 20.0f * i, kSteps[i], 9999, 0);
+  draw.text(43, 500, 520, kTitle, 9999, 1);
+  draw.text(43, 230, 480, kParagraph, 540, 0);
+  BTN_enterstring(320, 390, &g_field, 200, "Install Location:", 440, 0);
+  g_centre = frame % 18;
+  BTN_list_and_search(1, 230, 250, 300, 220, &g_centre, &g_selected, 0, static_cast<int>(g_rows.size()) - 1, nullptr,
+                      "", BTN_name_from_vector, &g_rows, nullptr, nullptr, nullptr, nullptr);
+  for (int i = 0; i < 4; ++i) BTN_bool(560, 320 - 25.0f * i, &g_checks[i], std::string("|") + kChecks[i], 0);
+  BTN_int_range(600, 190, &g_streams, 1, 1, 4, "Streams:");
+  const float xs[] = {58, 140, 615, 720};
+  for (int i = 0; i < 4; ++i) BTN_action(xs[i], 25, 0, 0, 0, kButtons[i], "-");
+}
+
+// --- Dear ImGui.
+#ifdef FRAME_BENCH_IMGUI
+char g_imgui_field[256] = "/home/user/Skyrill 9/";
+bool g_imgui_checks[4] = {true, false, true, false};
+int g_imgui_streams = 4;
+int g_imgui_selected = 3;
+
+bool start_imgui(const std::string& face) {
+  IMGUI_CHECKVERSION();
+  ImGui::CreateContext();
+  ImGuiIO& io = ImGui::GetIO();
+  io.IniFilename = nullptr;
+  io.DisplaySize = ImVec2(kWidth, kHeight);
+  // The same face at the same em size: ImGui's size is ascent minus descent, 1.164 em for
+  // DejaVu Sans, and ours is 10.5 points at 72 dpi.
+  if (!io.Fonts->AddFontFromFileTTF(face.c_str(), 10.5f * 1.164f)) return false;
+  ImGui::StyleColorsLight();
+  ImGui::GetStyle().ItemSpacing.y = 0;
+  return ImGui_ImplOpenGL2_Init();
+}
+
+void draw_imgui(int frame) {
+  ImGuiIO& io = ImGui::GetIO();
+  io.DeltaTime = 1.0f / 60;
+  ImGui_ImplOpenGL2_NewFrame();
+  ImGui::NewFrame();
+  ImGui::SetNextWindowPos(ImVec2(0, 0));
+  ImGui::SetNextWindowSize(ImVec2(kWidth, kHeight));
+  ImGui::Begin("page", nullptr, ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_NoMove);
+  ImGui::SetCursorPos(ImVec2(10, 60));
+  ImGui::BeginChild("steps", ImVec2(190, 490), true);
+  for (int i = 0; i < 6; ++i) ImGui::TextUnformatted(kSteps[i]);
+  ImGui::EndChild();
+  ImGui::SetCursorPos(ImVec2(210, 60));
+  ImGui::BeginChild("content", ImVec2(580, 490), true);
+  ImGui::SetCursorPosX(220);
+  ImGui::TextUnformatted(kTitle);
+  ImGui::PushTextWrapPos(550);
+  ImGui::TextUnformatted(kParagraph);
+  ImGui::PopTextWrapPos();
+  ImGui::SetNextItemWidth(440);
+  ImGui::InputText("Install Location:", g_imgui_field, sizeof g_imgui_field);
+  // As many rows in view as ours shows (21).
+  ImGui::SetNextItemWidth(300);
+  if (ImGui::BeginListBox("##list", ImVec2(300, 21 * ImGui::GetTextLineHeightWithSpacing() + 4))) {
+    ImGui::SetScrollY(static_cast<float>(frame % 18) * ImGui::GetTextLineHeightWithSpacing());
+    for (int i = 0; i < static_cast<int>(g_rows.size()); ++i)
+      if (ImGui::Selectable(g_rows[i].c_str(), g_imgui_selected == i)) g_imgui_selected = i;
+    ImGui::EndListBox();
+  }
+  for (int i = 0; i < 4; ++i) ImGui::Checkbox(kChecks[i], &g_imgui_checks[i]);
+  ImGui::SetNextItemWidth(80);
+  ImGui::InputInt("Streams:", &g_imgui_streams);
+  ImGui::EndChild();
+  ImGui::SetCursorPos(ImVec2(30, 565));
+  for (int i = 0; i < 4; ++i) {
+    if (i) ImGui::SameLine(i == 2 ? 580.0f : 0.0f);
+    ImGui::Button(kButtons[i]);
+  }
+  ImGui::End();
+  ImGui::Render();
+  glViewport(0, 0, kWidth, kHeight);
+  glClearColor(0.9f, 0.92f, 0.95f, 1);
+  glClear(GL_COLOR_BUFFER_BIT);
+  ImGui_ImplOpenGL2_RenderDrawData(ImGui::GetDrawData());
+}
+#endif
+
+void write_picture(const std::string& path) {
+  std::vector<unsigned char> px(static_cast<size_t>(kWidth) * kHeight * 3);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadBuffer(GL_BACK);
+  glReadPixels(0, 0, kWidth, kHeight, GL_RGB, GL_UNSIGNED_BYTE, px.data());
+  FILE* out = std::fopen(path.c_str(), "wb");
+  if (!out) return;
+  std::fprintf(out, "P6\n%d %d\n255\n", kWidth, kHeight);
+  for (int y = kHeight - 1; y >= 0; --y) std::fwrite(&px[static_cast<size_t>(y) * kWidth * 3], 1, kWidth * 3, out);
+  std::fclose(out);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string mode = argc > 1 ? argv[1] : "ours";
+  const int frames = argc > 2 ? std::atoi(argv[2]) : 1000;
+  const std::string picture = argc > 3 ? argv[3] : "";
+  const bool imgui = mode == "imgui";
+  if (!imgui && mode != "ours") {
+    std::fprintf(stderr, "usage: frame_bench [ours|imgui] [FRAMES] [PICTURE]\n");
+    return 2;
+  }
+#ifndef FRAME_BENCH_IMGUI
+  if (imgui) {
+    std::fprintf(stderr, "built without Dear ImGui (libimgui-dev)\n");
+    return 2;
+  }
+#endif
+  // The bundled faces and pictures are the build's Resources/ folder beside the program.
+  platform_set_executable_path(SKY_BINARY_DIR "/src/skyrill-installer");
+  window_request request;
+  request.title = "frame bench";
+  request.width = kWidth;
+  request.height = kHeight;
+  std::string problem;
+  if (!window_open(request, &problem)) {
+    std::fprintf(stderr, "no window: %s\n", problem.c_str());
+    return 1;
+  }
+  window_set_swap_interval(0);
+  OGL_extensions::init_entry_points();
+  glExt.init_extensions();
+  window_drawable_size(&mnw.draw_w, &mnw.draw_h);
+  mnw.topwi = 0;
+  bool started = false;
+#ifdef FRAME_BENCH_IMGUI
+  if (imgui) started = start_imgui(SKY_BINARY_DIR "/src/Resources/DejaVuSans.ttf");
+#endif
+  if (!imgui) started = start_ours();
+  if (!started) {
+    std::fprintf(stderr, "could not start the %s page\n", mode.c_str());
+    return 1;
+  }
 
   std::vector<double> ms;
   ms.reserve(frames);
   for (int f = 0; f < frames; ++f) {
     const auto start = std::chrono::steady_clock::now();
-    draw_page(f);
+#ifdef FRAME_BENCH_IMGUI
+    if (imgui) draw_imgui(f);
+#endif
+    if (!imgui) draw_ours(f);
     OGL_sbuff();
     glFinish();
     ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+  }
+  if (!picture.empty()) {  // one more frame, not timed, read back before its swap
+#ifdef FRAME_BENCH_IMGUI
+    if (imgui) draw_imgui(frames);
+#endif
+    if (!imgui) draw_ours(frames);
+    write_picture(picture);
   }
   if (frames > 0) {
     double sum = 0;
@@ -151,9 +274,17 @@ int main(int argc, char** argv) {
     std::vector<double> sorted = ms;
     std::sort(sorted.begin(), sorted.end());
     const double p99 = sorted[std::min<size_t>(sorted.size() - 1, sorted.size() * 99 / 100)];
-    std::printf("frames: %d  mean: %.3f ms  p99: %.3f ms  GL state calls per frame: %.1f\n", frames,
-                sum / frames, p99, static_cast<double>(g_state_calls) / frames);
+    std::printf("%s frames: %d  mean: %.3f ms  p99: %.3f ms  longest: %.3f ms", mode.c_str(), frames, sum / frames,
+                p99, sorted.back());
+    if (!imgui) std::printf("  GL state calls per frame: %.1f", static_cast<double>(g_state_calls) / frames);
+    std::printf("\n");
   }
+#ifdef FRAME_BENCH_IMGUI
+  if (imgui) {
+    ImGui_ImplOpenGL2_Shutdown();
+    ImGui::DestroyContext();
+  }
+#endif
   window_close();
   return 0;
 }

@@ -150,6 +150,12 @@ int recursive_delete_folder(const std::string& path) {
                    __LINE__);
     return EINVAL;
   }
+  // A link in the folder's place is never followed: what it points at is not the folder's to
+  // delete. (Links inside the folder are listed as files and removed themselves.)
+  std::string self = full(path);
+  if (self.size() > 1) self.pop_back();
+  struct stat st;
+  if (lstat(self.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) return ENOTDIR;
   std::vector<std::string> names;
   std::vector<int> flags;
   int n = list_folder_for_tree(full(path), names, flags);

@@ -588,7 +588,7 @@ int grab_files() {
   return 1;
 }
 
-int begin_web_install() {
+int begin_web_install(int keep_scenery_choice) {
   cancel_transfers();
   // A run that was killed may have left its staging folder.
   recursive_delete_folder(staging_folder());
@@ -598,7 +598,7 @@ int begin_web_install() {
   failures.clear();
   unfetchable.clear();
   for (download_slot& slot : slots) slot = download_slot{};
-  scenery_from_install();
+  if (!keep_scenery_choice) scenery_from_install();
   if (!choose_files()) return 0;
   if (make_dirs() != 0) return 0;
   free_stages.clear();

@@ -33,8 +33,9 @@ bool is_local_write_error(int code);
 // slots and removes their temporary archives, resets the slot record, wants the global-scenery
 // cells that are installed (so the update leaves the user's scenery alone), decides the files
 // and makes the folders. 1 when the scheduler may run; 0 when the user cancelled or a folder
-// could not be made (the wizard goes back to the disk-space step).
-int begin_web_install();
+// could not be made (the wizard goes back to the disk-space step). A new copy (the demo install)
+// passes keep_scenery_choice 1: the cells its destination page chose stay wanted.
+int begin_web_install(int keep_scenery_choice = 0);
 
 // Stops the scheduler's transfers and removes their temporary archives; for leaving the
 // install step by Back or Quit, and after the update ends.

@@ -111,6 +111,9 @@ class keys_class {
   // 0: back to the single default binding; 1 (at shut-down): nothing, the bindings are not
   // kept in a file.
   void keys_io(int flag);
+  // One frame of the key-binding window (shell/key_binding_window.h); with a non-zero flag
+  // only the list.
+  void keys_wind(int flag);
   void debug() {}
 
   int last_key = 0;        // virtual key of the last key event delivered

@@ -145,6 +145,10 @@ int climb_to_installation(const std::string& picked, std::string* found, std::st
 
 void set_folder_chooser(folder_chooser c) { chooser = c ? c : native_folder_chooser; }
 
+int choose_folder(const std::string& prompt, const std::string& button, std::string& io_path) {
+  return chooser(prompt, button, io_path);
+}
+
 void UTIL_pick_install() {
   if (all_nimbrels.size() == 1 && dest_dir_path.empty()) dest_dir_path = all_nimbrels[0];
 

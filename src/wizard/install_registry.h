@@ -40,6 +40,8 @@ int climb_to_installation(const std::string& picked, std::string* found, std::st
 using folder_chooser = int (*)(const std::string& prompt, const std::string& button,
                                std::string& io_path);
 void set_folder_chooser(folder_chooser chooser);
+// Opens that dialog (the demo's destination page picks its parent folder with it).
+int choose_folder(const std::string& prompt, const std::string& button, std::string& io_path);
 
 // The most registrations listed at once; with more, the rows show the part of the list that
 // holds the chosen installation, so "Find It" always stays on the page.

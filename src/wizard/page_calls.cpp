@@ -30,3 +30,7 @@ int page_check_box(float x, float y, int ticked) { return calls.check_box ? call
 int page_push_button(float x, float y, float width, const std::string& label) {
   return calls.push_button ? calls.push_button(x, y, width, label) : 0;
 }
+
+int page_text_field(float x, float y, std::string* text, int max_length, const std::string& label, float width) {
+  return calls.text_field ? calls.text_field(x, y, text, max_length, label, width) : 0;
+}

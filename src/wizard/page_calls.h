@@ -21,6 +21,10 @@ struct page_calls {
   int (*check_box)(float x, float y, int ticked) = nullptr;
   // A push button centred on (x, y), not highlighted, style 1, no side text; 1 when clicked.
   int (*push_button)(float x, float y, float width, const std::string& label) = nullptr;
+  // A one-line text field (left edge x, baseline y) editing *text, cut to max_length bytes,
+  // taking the keyboard when nothing holds it; 1 in the frame in which the text changed.
+  int (*text_field)(float x, float y, std::string* text, int max_length, const std::string& label,
+                    float width) = nullptr;
 
   // The driver's calls.
   // Sets a palette entry.
@@ -56,3 +60,4 @@ void page_draw_text(int colour, float x, float y, const std::string& text, float
 float page_text_width(const std::string& text);
 int page_check_box(float x, float y, int ticked);
 int page_push_button(float x, float y, float width, const std::string& label);
+int page_text_field(float x, float y, std::string* text, int max_length, const std::string& label, float width);

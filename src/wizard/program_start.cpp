@@ -20,6 +20,7 @@
 #include "shell/placeholders.h"
 #include "shell/widgets.h"
 #include "shell/translation.h"
+#include "shell/value_widgets.h"
 #include "wizard/install_registry.h"
 #include "wizard/page_calls.h"
 #include "wizard/preferences_screen.h"
@@ -104,6 +105,9 @@ void install_shell_page_calls() {
   c.load_texture = load_texture;
   c.check_box = check_box;
   c.push_button = push_button;
+  c.text_field = [](float x, float y, std::string* text, int max_length, const std::string& label, float width) {
+    return BTN_enterstring(x, y, text, max_length, label, width, 1);
+  };
   c.frame1 = BTN_frame1;
   c.frame2 = BTN_frame2;
   c.action = BTN_action;
@@ -111,6 +115,8 @@ void install_shell_page_calls() {
   c.open_prefs = handle_prefs;
   install_page_calls(c);
 }
+
+wizard_func wizard_first_screen = net_start;
 
 void wizard_startup(int argc, char** argv) {
   static const char* const atlases[3] = {"RESOURCE:elements_English.png", "RESOURCE:elements_French.png",
@@ -141,5 +147,5 @@ void wizard_startup(int argc, char** argv) {
 
   if (argc > 2 && std::strcmp(argv[1], "-path") == 0) cmd_line_path = accept_command_line_path(argv[2]);
   locate_all_skyrills();
-  g_wizard = net_start;
+  g_wizard = wizard_first_screen;
 }

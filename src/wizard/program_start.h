@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "wizard/wizard_driver.h"
+
 // The install disc's folder for the relaunch test: $SKY_DISC_PATH when set (tests and a folder
 // standing in for a disc), else "" (no disc: the program never copies itself).
 std::string disc_path_for_relaunch();
@@ -20,6 +22,10 @@ void relaunch_from_disc_copy();
 // Points the page calls at the shell's translation and text drawing (the widgets and quads are
 // added by whoever provides them).
 void install_shell_page_calls();
+
+// The first screen of the flow this program runs: the web update's welcome unless the
+// program's entry sets another before start-up (each installer program is built with its own).
+extern wizard_func wizard_first_screen;
 
 // Steps after the shell's start-up: the button atlas, the log's folder lines, temp_path, the
 // alert button's label, install_name, the installer state, the preference file, "-path" and the

@@ -109,7 +109,7 @@ int net_pick_dest(int first, wizard_screen& page) {
   return 0;
 }
 
-int net_get_updates(int first, wizard_screen& page) {
+int search_directory_page(int first, wizard_screen& page, const directory_page_texts& texts) {
   if (first) {
     checksum_directory_kill();
     // Back on this page: the directory is read again and the scan starts over. After a failed
@@ -121,19 +121,16 @@ int net_get_updates(int first, wizard_screen& page) {
       stg.dir_stage = 0;
     }
   }
-  page.title = tr("Search for Updates");
-  page.go_back = net_pick_dest;
-  page.on_cancel = checksum_directory_kill;
   UTL_download_directory();
 
   if (stg.server_count < 0) {
-    page.text = sub(tr("I am contacting %1:host% to find an update server."), {update_host()});
+    page.text = sub(tr(texts.contacting), {update_host()});
     return 0;
   }
   switch (stg.dir_stage) {
     case 0: {
       const int pick = stg.server_pick >= 0 && stg.server_pick < max_servers ? stg.server_pick : 0;
-      page.text = sub(tr("I am downloading patch info from %1:server name%."), {server_name[pick]});
+      page.text = sub(tr(texts.downloading), {server_name[pick]});
       const int p = http.slots[directory_http_slot] ? http.percent_done(directory_http_slot) : 0;
       if (p < 0) {
         page.progress_text = tr("I am checking the net for the latest version of Skyrill 9 right now, and I am "
@@ -146,10 +143,20 @@ int net_get_updates(int first, wizard_screen& page) {
       }
       return 0;
     }
-    case 1: page.text = tr("I am processing information about the available patches."); return 0;
+    case 1: page.text = tr(texts.processing); return 0;
     case 2: page.text = tr("There was a problem reading information from the servers."); return 0;
-    default: break;
+    default: return 1;
   }
+}
+
+int net_get_updates(int first, wizard_screen& page) {
+  page.title = tr("Search for Updates");
+  page.go_back = net_pick_dest;
+  page.on_cancel = checksum_directory_kill;
+  static const directory_page_texts texts = {"I am contacting %1:host% to find an update server.",
+                                             "I am downloading patch info from %1:server name%.",
+                                             "I am processing information about the available patches."};
+  if (!search_directory_page(first, page, texts)) return 0;
   web_update_scan_step();
   if (web_update.stage == web_update_stage::decide) {
     page.go_back = nullptr;
@@ -199,23 +206,31 @@ int net_run_patch(int first, wizard_screen& page) {
       return 1;
     }
   }
+  if (install_page_step(page, totl_inst_rat)) {
+    reset_download_work();
+    page.go_next = net_done;
+    return 1;
+  }
+  page.go_back = net_check_disk;
+  // Quit while downloading stops the transfers and removes their archives.
+  page.on_cancel = leave_web_install;
+  return 0;
+}
+
+int install_page_step(wizard_screen& page, float& smoothed) {
   const double t0 = xtim_class::microsecs() * 1e-6;
   for (;;) {
     const int all_done = grab_files();
     // A local failure (full disk, no permission) stops the update; the finish page says so.
-    if (all_done || stg.install_problem) {
-      reset_download_work();
-      page.go_next = net_done;
-      return 1;
-    }
+    if (all_done || stg.install_problem) return 1;
     if (xtim_class::microsecs() * 1e-6 - t0 >= 0.02) break;
   }
   // Smoothed once per frame, with a weight that never passes 1 on a long frame.
   const float dt = xtim.frame_period[0];
   const float alpha = std::fmin(1.0f, std::fmax(0.0f, 5 * dt));
   const float target = stg.install_total > 0 ? next.kb_installed / stg.install_total : 0;
-  totl_inst_rat = (1 - alpha) * totl_inst_rat + alpha * target;
-  totl_inst_rat = std::fmin(1.0f, std::fmax(0.0f, totl_inst_rat));
+  smoothed = (1 - alpha) * smoothed + alpha * target;
+  smoothed = std::fmin(1.0f, std::fmax(0.0f, smoothed));
 
   std::string action;
   const std::string file = crnt_file_name;
@@ -238,7 +253,7 @@ int net_run_patch(int first, wizard_screen& page) {
   const float remaining = std::fmax(0.0f, stg.download_total - done);
   const float left = rate > 0 ? remaining / rate : INFINITY;
   std::string status;
-  if (totl_inst_rat > 0.01f && rate > 0 && std::isfinite(left)) {
+  if (smoothed > 0.01f && rate > 0 && std::isfinite(left)) {
     int streams = 0;
     for (int s = 0; s < download_slot_count; ++s) streams += next.slot_active[s] ? 1 : 0;
     status = page_sub(page_plural(streams,
@@ -256,11 +271,8 @@ int net_run_patch(int first, wizard_screen& page) {
   } else {
     page.text = status;
     page.progress_text = action;
-    page.progress = totl_inst_rat;
+    page.progress = smoothed;
   }
-  page.go_back = net_check_disk;
-  // Quit while downloading stops the transfers and removes their archives.
-  page.on_cancel = leave_web_install;
   return 0;
 }
 

@@ -30,5 +30,22 @@ std::string accept_command_line_path(const std::string& folder);
 // the screens that leave or restart the install step call it on their first frame.
 void reset_download_work();
 
+// The search pages' directory stages, shared with the demo flow: on the first frame a ready
+// directory is read again (a failed search starts over from the server list), then each frame
+// polls the server list and the directory and shows the stage with the page's own texts (the
+// English keys; "%1:host%" and "%1:server name%" are filled). 1 once the directory is ready.
+struct directory_page_texts {
+  const char* contacting;   // before the server list came
+  const char* downloading;  // fetching the directory from the picked mirror
+  const char* processing;   // reading it
+};
+int search_directory_page(int first, wizard_screen& page, const directory_page_texts& texts);
+
+// One frame of an install page, shared with the demo flow: runs the download scheduler for
+// about 0.02 s, then shows the smoothed progress (kept by the caller in smoothed), the status
+// line and the file at work, or the cannot-download text. 1 when every file is done or the
+// install had to stop (stg.install_problem); the caller then resets the slots and moves on.
+int install_page_step(wizard_screen& page, float& smoothed);
+
 // The flow's own state, reset for a fresh run (tests).
 void web_update_flow_reset();

@@ -71,6 +71,9 @@ TEST(TreeOperations, CopyKeepsDotFilesAndLinksAsLinks) {
 
 TEST(TreeOperations, DeleteRemovesLinksButNeverWhatTheyPointAt) {
   user_tree u;
+  // Asked to delete a link to a folder as if it were the folder: refused, nothing goes.
+  EXPECT_EQ(recursive_delete_folder(u.root + "sub/to folder/"), ENOTDIR);
+  EXPECT_EQ(read_whole_file(u.outside + "precious.txt"), "keep me");
   ASSERT_EQ(recursive_delete_folder(u.root), 0);
   EXPECT_FALSE(path_exists(u.root));
   EXPECT_EQ(read_whole_file(u.outside + "precious.txt"), "keep me");
