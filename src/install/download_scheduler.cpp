@@ -53,9 +53,27 @@ struct download_slot {
   // and a failed fetch moves the slot to another mirror.
   int mirror = 0;
   int64_t retry_at = 0;  // platform clock, microseconds
+  // The request for the slot's file from its mirror and the request's leaf, made once per file
+  // and mirror rather than on every pass (a pass runs thousands of times a second).
+  int request_history = -1, request_mirror = -1;
+  std::string request, request_leaf;
 };
 
 download_slot slots[download_slot_count];
+// slot_archive_path of each slot, for this install step.
+std::string slot_archives[download_slot_count];
+
+// The slot's request for history h from its mirror.
+const std::string& slot_request(int slot, int h) {
+  download_slot& me = slots[slot];
+  if (me.request_history != h || me.request_mirror != me.mirror) {
+    me.request = server_path[me.mirror] + sim_info[h].back().path + ".zip";
+    me.request_leaf = leaf_of(me.request);
+    me.request_history = h;
+    me.request_mirror = me.mirror;
+  }
+  return me.request;
+}
 
 // A file whose archive arrived but did not unpack to the release's file: fetched again, from
 // another mirror, by the next free slot once its wait is over.
@@ -85,6 +103,8 @@ UTL_worker_threads* unpack_workers = nullptr;
 const std::thread::id main_thread_id = std::this_thread::get_id();
 // Files unpacked on a pool thread in this update, for the closing log line.
 int unpacked_on_workers = 0;
+// Whether the staging folders were handed to the pool for removal, once the list was done.
+bool staging_cleaned = false;
 
 // The main thread's share: the same report, log lines and problem flag whether the file was
 // unpacked here or on a worker.
@@ -104,21 +124,43 @@ void report_unpack(const unpack_result& r, const std::string& archive,
   }
 }
 
-class unpack_task : public UTL_work_task {
+// A worker's share of the list: unpacking a file's archive, checking it and moving it into
+// place; deleting a file the release marks as gone; and at the end removing the staging folders.
+// The last two are here because freeing a file's or a folder's blocks can keep the disk busy for
+// milliseconds, which the frames must not wait for.
+class file_task : public UTL_work_task {
  public:
-  unpack_task(int history, int mirror, int stage, std::string destination, std::string signature)
-      : history(history), mirror(mirror), stage(stage), archive(stage_archive(stage)),
-        destination(std::move(destination)), signature(std::move(signature)) {}
+  enum class kind { unpack, deletion, staging_cleanup };
+  // Unpacks the archive of stage and installs the file at destination.
+  file_task(int history, int mirror, int stage, std::string destination, std::string signature)
+      : what(kind::unpack), history(history), mirror(mirror), stage(stage),
+        archive(stage_archive(stage)), destination(std::move(destination)),
+        signature(std::move(signature)) {}
+  // Deletes the installed file of history, at doomed.
+  file_task(int history, std::string doomed)
+      : what(kind::deletion), history(history), mirror(-1), stage(-1),
+        destination(std::move(doomed)) {}
+  // Removes the staging folder with its stage folders.
+  file_task()
+      : what(kind::staging_cleanup), history(-1), mirror(-1), stage(-1),
+        destination(staging_folder()) {}
   void do_it() override {
     thread_log_capture capture(&log);
     on_worker = std::this_thread::get_id() != main_thread_id;
-    result = install_from_archive(archive, destination, signature, stage_folder(stage));
+    switch (what) {
+      case kind::unpack:
+        result = install_from_archive(archive, destination, signature, stage_folder(stage));
+        break;
+      case kind::deletion: result.code = delete_file(destination); break;
+      case kind::staging_cleanup: result.code = recursive_delete_folder(destination); break;
+    }
   }
   int check_error(std::string& message) override {
     message = escaped;
     return escaped.empty() ? 0 : 1;
   }
 
+  const kind what;
   const int history, mirror, stage;
   const std::string archive, destination, signature;
   unpack_result result;
@@ -126,32 +168,51 @@ class unpack_task : public UTL_work_task {
   bool on_worker = false;
 };
 
-// The next finished unpack, or null.
-std::unique_ptr<unpack_task> next_finished_unpack() {
+UTL_worker_threads& workers() {
+  if (!unpack_workers)
+    unpack_workers =
+        new UTL_worker_threads(std::min<int>(stage_count, platform_processor_count()), stage_count);
+  return *unpack_workers;
+}
+
+// The worker deleted the file; the main thread's own delete then finds it gone (result 0) or
+// meets the same failure, and logs it and notes it in the model as it always has.
+void finish_delete(const file_task& task) {
+  xer << task.log.str();
+  delete_installed_file(task.history, deleted_files, "now we want to nuke a file: ");
+}
+
+// The next finished task, or null.
+std::unique_ptr<file_task> next_finished_task() {
   if (!unpack_workers) return nullptr;
   UTL_work_task* done = unpack_workers->check_retired_tasks();
   if (!done) return nullptr;
-  std::unique_ptr<unpack_task> task(static_cast<unpack_task*>(done));
+  std::unique_ptr<file_task> task(static_cast<file_task*>(done));
   std::string message;
   if (task->check_error(message)) {
     // The task died before it could say how the file went; treat it as a damaged archive.
-    xer << "WARNING: unpacking " << task->archive << " failed: " << message << "\n";
+    const bool unpack = task->what == file_task::kind::unpack;
+    xer << "WARNING: " << (unpack ? "unpacking " + task->archive : "deleting " + task->destination)
+        << " failed: " << message << "\n";
     task->result.code = err_zip_read;
   }
-  free_stages.push_back(task->stage);
+  if (task->what == file_task::kind::unpack) free_stages.push_back(task->stage);
   return task;
 }
 
-// Waits for every unpack under way and drops the results: for leaving the install step. A
-// file a worker had already checked and placed stays (it is whole and right); nothing else of
+// Waits for every task under way: for leaving the install step. A file a worker had already
+// checked and placed stays (it is whole and right), a deleted file is noted; nothing else of
 // theirs is left behind.
 void drain_unpacks() {
   if (!unpack_workers) return;
   while (UTL_work_task* done = unpack_workers->wait_retired_tasks()) {
-    auto* task = static_cast<unpack_task*>(done);
+    std::unique_ptr<file_task> task(static_cast<file_task*>(done));
+    if (task->what == file_task::kind::deletion) {
+      finish_delete(*task);
+      continue;
+    }
     xer << task->log.str();
-    free_stages.push_back(task->stage);
-    delete task;
+    if (task->what == file_task::kind::unpack) free_stages.push_back(task->stage);
   }
   unpacking_kb = 0;
   delete unpack_workers;
@@ -270,9 +331,9 @@ int64_t count_failure(int h, int mirror, const std::string& request, const std::
 // A failed attempt at the slot's file: the same slot tries the same file again from another
 // mirror after a wait; the cursor stays where it is, so no other slot gets this file or one
 // already handed out. True when the file is given up (every attempt used).
-bool note_failed_fetch(int slot, int h, const std::string& request, const std::string& reason) {
+bool note_failed_fetch(int slot, int h, const std::string& reason) {
   download_slot& me = slots[slot];
-  const int64_t retry_at = count_failure(h, me.mirror, request, reason);
+  const int64_t retry_at = count_failure(h, me.mirror, slot_request(slot, h), reason);
   if (retry_at == 0) {
     me.phase = fetch_phase::unprepared;
     return true;
@@ -286,7 +347,7 @@ bool note_failed_fetch(int slot, int h, const std::string& request, const std::s
 
 // An unpack is back from the pool. A file that did not come out right is fetched again later
 // (another mirror, after the wait), unless every attempt is used.
-void finish_unpack(std::unique_ptr<unpack_task> task) {
+void finish_unpack(std::unique_ptr<file_task> task) {
   const int h = task->history;
   file_version_struct& v = sim_info[h].back();
   unpacking_kb -= v.zip_size;
@@ -323,16 +384,12 @@ bool hand_over(int slot, int h) {
     // The archive is gone or cannot be moved: fetch it again.
     const int err = errno;
     slots[slot].phase = fetch_phase::unprepared;
-    return note_failed_fetch(slot, h, server_path[slots[slot].mirror] + sim_info[h].back().path + ".zip",
-                             error_str(err));
+    return note_failed_fetch(slot, h, error_str(err));
   }
   free_stages.pop_back();
-  if (!unpack_workers)
-    unpack_workers = new UTL_worker_threads(std::min<int>(download_slot_count, platform_processor_count()),
-                                            stage_count);
   const file_version_struct& v = sim_info[h].back();
   unpacking_kb += v.zip_size;
-  unpack_workers->enqueue_task(new unpack_task(h, slots[slot].mirror, stage, local_path_of(v), v.sig_want));
+  workers().enqueue_task(new file_task(h, slots[slot].mirror, stage, local_path_of(v), v.sig_want));
   slots[slot].phase = fetch_phase::unprepared;
   return true;
 }
@@ -344,8 +401,8 @@ bool fetch_step(int slot, int h) {
   download_slot& me = slots[slot];
   stg.current_action = 1;
   if (me.phase == fetch_phase::arrived) return hand_over(slot, h);
-  std::string request = server_path[me.mirror] + v.path + ".zip";
-  std::string archive = slot_archive_path(slot);
+  const std::string& request = slot_request(slot, h);
+  const std::string& archive = slot_archives[slot];
   if (me.phase != fetch_phase::fetching) {
     if (int code = prepare_archive(slot)) {
       __MACIBM_alert(0, UTL_translate_string("The installer cannot download a file."),
@@ -376,7 +433,7 @@ bool fetch_step(int slot, int h) {
     stop_update();
     return false;
   }
-  return note_failed_fetch(slot, h, request, "the download failed");
+  return note_failed_fetch(slot, h, "the download failed");
 }
 
 void note_folders_of_absent_gone_file(const file_version_struct& v) {
@@ -446,8 +503,12 @@ int grab_files() {
     next.slot_ready[0] = 1;
   }
 
-  while (std::unique_ptr<unpack_task> task = next_finished_unpack()) {
-    finish_unpack(std::move(task));
+  while (std::unique_ptr<file_task> task = next_finished_task()) {
+    switch (task->what) {
+      case file_task::kind::unpack: finish_unpack(std::move(task)); break;
+      case file_task::kind::deletion: finish_delete(*task); break;
+      case file_task::kind::staging_cleanup: xer << task->log.str(); break;
+    }
     if (stg.install_problem) return stg.install_problem;
   }
   next.kb_partial += unpacking_kb;
@@ -470,10 +531,9 @@ int grab_files() {
     int h = next.slot_file[i];
     if (h >= count) continue;
     file_version_struct& v = sim_info[h].back();
-    std::string request = server_path[slots[i].mirror] + v.path + ".zip";
     next.slot_ready[i] = 0;
-    crnt_file_name = leaf_of(request);
-    crnt_file_path = request;
+    crnt_file_path = slot_request(i, h);
+    crnt_file_name = slots[i].request_leaf;
     if (path_has_no_file(v.path)) {
       __MACIBM_alert(0, "I am working through the list and found a path that has no file!",
                      "This is impossible to download or delete!", "It is:", v.path, t_exit,
@@ -486,7 +546,8 @@ int grab_files() {
       slots[i].phase = fetch_phase::unprepared;
     }
     if (v.do_delete) {
-      delete_installed_file(h, deleted_files, "now we want to nuke a file: ");
+      stg.current_action = 0;
+      workers().enqueue_task(new file_task(h, local_path_of(v)));
       finished = true;
     } else if (v.do_install) {
       finished = fetch_step(i, h);
@@ -508,6 +569,13 @@ int grab_files() {
   for (int i = 0; i < download_slot_count; ++i)
     if (next.slot_active[i] && next.slot_file[i] < count) done = false;
   if (!done) return stg.install_problem;
+  if (!staging_cleaned) {
+    // Every unpack is back: the staging folders go, on a worker, and the list is done once that
+    // task is back too (leaving the step removes whatever is left of them).
+    staging_cleaned = true;
+    workers().enqueue_task(new file_task());
+    return stg.install_problem;
+  }
 
   remove_emptied_folders(deleted_files);
   if (unpacked_on_workers > 0)
@@ -546,6 +614,11 @@ int begin_web_install(int keep_scenery_choice) {
     if (stage >= 0) free_stages.push_back(stage);
   }
   unpacked_on_workers = 0;
+  staging_cleaned = false;
+  for (int i = 0; i < download_slot_count; ++i) slot_archives[i] = slot_archive_path(i);
+  // The pool's threads are started now, with the rest of this frame's set-up: starting them takes
+  // a few milliseconds, which no download frame should carry.
+  workers();
   reset_download_slots();
   return 1;
 }

@@ -1,5 +1,9 @@
 #include "net/http_client.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 
@@ -15,9 +19,8 @@ std::vector<std::string> gProxyExclude;
 
 namespace {
 
-constexpr long chunk_size = 65536;
 // One receive buffer for every transfer: all of them run on the main thread.
-char readChunk[chunk_size];
+char readChunk[http_receive_size];
 
 double now_seconds() { return platform_microseconds() * 1e-6; }
 
@@ -142,10 +145,22 @@ down_class::~down_class() {
 }
 
 void down_class::close_file() {
-  if (!file) return;
-  // Buffered bytes reach the disk only here: a failure now is a failed write.
-  if (fclose(file) != 0 && error == 0) error = errno;
-  file = nullptr;
+  if (file < 0) return;
+  // Some file systems report a failed write only here.
+  if (close(file) != 0 && error == 0) error = errno;
+  file = -1;
+}
+
+// Opens the local file for the body, empty. A file that is already empty is not truncated: on
+// ext4 truncating marks the file for a flush to disk at close, which would make the main thread
+// wait for the disk on every archive (archives are unpacked and deleted moments later).
+int down_class::open_local_file() {
+  file = open(local_path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  if (file < 0) return errno;
+  struct stat st;
+  if (fstat(file, &st) != 0) return errno;
+  if (S_ISREG(st.st_mode) && st.st_size != 0 && ftruncate(file, 0) != 0) return errno;
+  return 0;
 }
 
 void down_class::fail(const std::string& why) {
@@ -192,7 +207,7 @@ void down_class::DoProcessing() {
       }
       if (state == phase::sending && outgoing.empty()) state = phase::awaiting_headers;
 
-      long got = socket->ReadData(readChunk, chunk_size);
+      long got = socket->ReadData(readChunk, static_cast<long>(sizeof readChunk));
       if (got < 0) {
         fail("connection lost");
       } else if (got > 0) {
@@ -224,9 +239,8 @@ void down_class::received(const char* data, size_t size) {
     }
     // Every final response opens the file, so an error page lands there too.
     if (!local_path.empty()) {
-      file = fopen(local_path.c_str(), "wbe");
-      if (!file) {
-        error = errno;
+      if (int code = open_local_file()) {
+        error = code;
         fail("could not create the local file");
         return;
       }
@@ -245,7 +259,7 @@ void down_class::received(const char* data, size_t size) {
     return;
   }
   // A longer body than announced is stored in full, so the success rule's length check fails it.
-  int64_t have = file ? bytes_written : static_cast<int64_t>(incoming.size());
+  int64_t have = file >= 0 ? bytes_written : static_cast<int64_t>(incoming.size());
   if (have >= content_length) {
     socket->Disconnect();
     close_file();
@@ -316,18 +330,25 @@ std::string down_class::body_problem() {
   return "";
 }
 
-// Body bytes go straight to the file; without a file they wait in `incoming`, uncounted.
+// Body bytes go straight to the file, one write per receive; without a file they wait in
+// `incoming`, uncounted.
 bool down_class::store_body(const char* data, size_t size) {
-  if (!file) {
+  if (file < 0) {
     incoming.insert(incoming.end(), data, data + size);
     return true;
   }
-  if (size == 0) return true;
-  size_t put = fwrite(data, 1, size, file);
-  bytes_written += static_cast<int64_t>(put);
-  if (put == size) return true;
-  error = errno ? errno : EIO;
-  return false;
+  while (size > 0) {
+    ssize_t put = write(file, data, size);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) {
+      error = put < 0 ? errno : EIO;
+      return false;
+    }
+    bytes_written += put;
+    data += put;
+    size -= static_cast<size_t>(put);
+  }
+  return true;
 }
 
 bool down_class::finished() const {
@@ -384,7 +405,7 @@ void http_class::cancel(int slot) {
   slots[slot] = nullptr;
 }
 
-int http_class::net_check(int slot, std::string server, std::string path,
+int http_class::net_check(int slot, const std::string& server, const std::string& path,
                           const std::string& local) {
   if (slot < 0 || slot >= http_slot_count) {
     __MACIBM_alert(0, "Too many download objects requested!", "", "", "", t_exit,

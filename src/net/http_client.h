@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
@@ -63,7 +62,7 @@ class down_class {
   int status_code = 0;
   std::string status_text;
   http_header_map headers;
-  FILE* file = nullptr;
+  int file = -1;  // the local file's descriptor while the body is written
   std::string local_path;
   int error = 0;
   int64_t content_length = -1;
@@ -82,6 +81,7 @@ class down_class {
   bool parse_header_block(std::string* problem);
   std::string body_problem();
   bool store_body(const char* data, size_t size);
+  int open_local_file();
   void fail(const std::string& why);
   void close_file();
   size_t header_bytes = 0;  // header text consumed so far, for the size cap
@@ -98,8 +98,9 @@ class http_class {
  public:
   http_class();
 
-  // Polls slot 0..5: 0 running, 1 finished well (file complete and closed), 2 failed.
-  int net_check(int slot, std::string server, std::string path, const std::string& local);
+  // Polls slot 0..5: 0 running, 1 finished well (file complete and closed), 2 failed. One poll
+  // takes at most http_receive_size bytes of the transfer's response.
+  int net_check(int slot, const std::string& server, const std::string& path, const std::string& local);
   // Stops the slot's transfer, if any, and frees the slot. The partial file stays.
   void cancel(int slot);
   // Progress in percent; 0 for a free slot, -1 while the length is unknown.
@@ -130,3 +131,7 @@ constexpr double http_rate_window = 30.0;           // seconds
 constexpr double http_rate_floor = 1024.0;          // bytes per second
 // The largest header block accepted; more is taken as a broken or hostile peer.
 constexpr size_t http_header_limit = 65536;
+// One poll of a transfer receives up to this many bytes, in one read, and writes them to the file
+// in one write: large reads cost far less per byte than many small ones, and the bound keeps a
+// frame's pass over four fast transfers near a millisecond.
+constexpr size_t http_receive_size = 256 * 1024;

@@ -50,6 +50,11 @@ PCSBSocket::PCSBSocket(unsigned short port, bool listen) {
   if (setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one) != 0)
     printf("-----------------------Could not set TCP_NODELAY on port %d-------------\n", port);
 
+  // A client's port is then picked by connect, for its one destination: binding port 0 would
+  // search for a port free for every destination, which takes milliseconds once thousands of
+  // earlier connections wait out their TIME_WAIT (a web update makes one per file).
+  if (!listen && port == 0) setsockopt(fd, IPPROTO_IP, IP_BIND_ADDRESS_NO_PORT, &one, sizeof one);
+
   sockaddr_in addr;
   memset(&addr, 0, sizeof addr);
   addr.sin_family = AF_INET;

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <chrono>
 
+#include "files/error_codes.h"
 #include "files/file_ops.h"
 #include "files/zip_archive.h"
 #include "install/download_scheduler.h"
@@ -220,18 +221,57 @@ TEST_F(WebUpdate, OverwriteAnswerReplacesTheModifiedFile) {
   expect_installed();
 }
 
-TEST_F(WebUpdate, AWrongArchiveIsCaughtAndFetchedFromTheOtherMirror) {
-  release_tree one = release_one(), two = release_two();
-  install_tree(one, dest_dir_path);
-  publish(one, two);
-  // Mirror A serves release one's archive under release two's name.
-  release_tree stale;
-  stale["All/Resources/changed.dat"] = one["All/Resources/changed.dat"];
-  write_archives(stale, mirror[0]);
-  EXPECT_EQ(run_update(), 1);
-  EXPECT_EQ(stg.install_problem, 0);
-  expect_installed();
-  EXPECT_NE(shell_double::log_text().find("does not match the release"), std::string::npos);
+// An archive that does not unpack to the release's file (another release's archive, bytes that
+// are no zip, a cut-off zip) fails on a worker; the main thread reports it as it always has (the
+// EXPANDING line with the code, a warning naming the mirror and the attempt, no alert) and the
+// file comes from the other mirror.
+TEST_F(WebUpdate, ABadArchiveIsCaughtAndFetchedFromTheOtherMirror) {
+  struct row {
+    const char* name;
+    int code;
+    const char* reason;
+  } rows[] = {
+      {"release one's archive", err_wrong_content, "the file does not match the release"},
+      {"no zip at all", err_zip_open, nullptr},
+      {"a cut-off zip", err_zip_open, nullptr},
+  };
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.name);
+    reset_model();
+    stg.server_count = 2;
+    stg.download_os = 3;
+    stg.log_actions = 1;
+    shell_double::reset();
+    shell_double::reopen_log();
+    remove_tree(dest_dir_path);
+    release_tree one = release_one(), two = release_two();
+    install_tree(one, dest_dir_path);
+    publish(one, two);
+    const std::string bad = mirror[0] + "All/Resources/changed.dat.zip";
+    if (r.code == err_wrong_content) {
+      release_tree stale;
+      stale["All/Resources/changed.dat"] = one["All/Resources/changed.dat"];
+      write_archives(stale, mirror[0]);
+    } else if (std::string(r.name) == "no zip at all") {
+      write_whole_file(bad, std::string(3000, 'x'));
+    } else {
+      const std::string whole = read_whole_file(bad);
+      write_whole_file(bad, whole.substr(0, whole.size() / 2));
+    }
+    EXPECT_EQ(run_update(), 1);
+    EXPECT_EQ(stg.install_problem, 0);
+    EXPECT_TRUE(shell_double::alerts().empty());
+    expect_installed();
+    const std::string log = shell_double::log_text();
+    const std::string reason = r.reason ? r.reason : error_str(r.code);
+    const size_t expanding = log.find("EXPANDING file " + dest_dir_path +
+                                      "Resources/changed.dat, with result=" + std::to_string(r.code));
+    const size_t warning = log.find("WARNING: " + server_path[0] + "All/Resources/changed.dat.zip from " +
+                                    server_name[0] + ": " + reason + " (attempt 1 of 6)");
+    EXPECT_NE(expanding, std::string::npos) << log;
+    EXPECT_NE(warning, std::string::npos) << log;
+    EXPECT_LT(expanding, warning);
+  }
 }
 
 // A file no mirror has is given up after every attempt; the rest of the release is still
@@ -488,7 +528,8 @@ TEST_F(WebUpdate, OneStreamAndFourStreams) {
 TEST_F(WebUpdate, EnteringAndLeavingTheStepStopsItsTransfers) {
   release_tree one = release_one();
   publish(one, one);
-  // One poll reads at most 64 KB, so a transfer of this file is still running after it.
+  // One poll reads at most http_receive_size bytes, so a transfer of this file is still
+  // running after it.
   write_whole_file(mirror[0] + "big.bin", std::string(8 << 20, 'b'));
   for (int pass = 0; pass < 2; ++pass) {
     for (int i = 0; i < 4; ++i) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -241,6 +242,43 @@ TEST_F(HttpClient, ResponseTable) {
     } else {
       EXPECT_EQ(log, "");
     }
+  }
+}
+
+// The body replaces whatever the local file held (a longer old file leaves no tail, an empty one
+// is taken as it is), and one poll never takes more than its byte budget, however much the
+// server has sent: a frame's pass over the transfers stays short.
+TEST_F(HttpClient, TheLocalFileIsReplacedWholeInBoundedPolls) {
+  std::string body(3 * http_receive_size + 17, '\0');
+  for (size_t i = 0; i < body.size(); ++i) body[i] = static_cast<char>(i * 7 + i / 4096);
+  struct row {
+    const char* name;
+    bool exists;      // a local file is there before
+    size_t old_size;  // of that many bytes
+  } rows[] = {{"no file before", false, 0},
+              {"an empty file", true, 0},
+              {"a longer file", true, body.size() + 5000}};
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.name);
+    const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n";
+    raw_peer peer({peer::send(head + body), peer::hold()});
+    use_proxy(peer);
+    const std::string local = tree.path() + "replaced.bin";
+    remove(local.c_str());
+    if (r.exists) write_whole_file(local, std::string(r.old_size, 'z'));
+    int result = 0;
+    int64_t seen = 0, largest_poll = 0;
+    for (int i = 0; i < 5000 && result == 0; ++i) {
+      result = http.net_check(2, "s.test", "/f", local);
+      const int64_t now = result == 0 && http.slots[2] ? http.slots[2]->bytes_written
+                                                       : static_cast<int64_t>(body.size());
+      largest_poll = std::max(largest_poll, now - seen);
+      seen = now;
+      if (result == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_EQ(result, 1);
+    EXPECT_LE(largest_poll, static_cast<int64_t>(http_receive_size));
+    EXPECT_TRUE(read_whole_file(local) == body) << read_whole_file(local).size() << " bytes";
   }
 }
 
