@@ -1,6 +1,7 @@
 #include "graphics/draw_2d.h"
 
 #include <GL/gl.h>
+#include <malloc.h>
 
 #include <algorithm>
 #include <cmath>
@@ -19,6 +20,19 @@ float oglp = 1.0f;
 namespace {
 
 quad_texture_binder binder = TEX_bind_ref;
+
+// Mesa's software renderer allocates its command bins and a copy of the fragment state for every
+// state change of a frame and frees them when the frame is drawn. With glibc's default trimming
+// that memory goes back to the kernel after every frame and comes back page fault by page fault
+// in the next one, which cost about half of a frame's time. Keeping freed memory in the heap
+// (up to 64 MB above its top) and mapping only very large blocks on their own makes the next
+// frame reuse the same pages. Set before main, so every thread's arena follows it.
+struct keep_freed_memory {
+  keep_freed_memory() {
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    mallopt(M_TRIM_THRESHOLD, 64 << 20);
+  }
+} keep_freed_memory_for_frames;
 
 // Untextured drawing: fog off, no texture units, lighting off, alpha blending, no depth test
 // or depth writes.
