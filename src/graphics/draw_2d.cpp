@@ -243,7 +243,52 @@ void OGL_arc(int colour, float x, float y, float inner_radius, float outer_radiu
   }
 }
 
+namespace {
+
+// True when a quad over the whole drawable would cover every pixel of the viewport and the
+// viewport is the whole drawable: the matrices map the drawable's corners onto (or past) the
+// corners of clip space, with no perspective.
+bool quad_covers_drawable() {
+  GLint view[4];
+  glGetIntegerv(GL_VIEWPORT, view);
+  if (view[0] != 0 || view[1] != 0 || view[2] != mnw.draw_w || view[3] != mnw.draw_h) return false;
+  GLfloat p[16], m[16];
+  glGetFloatv(GL_PROJECTION_MATRIX, p);
+  glGetFloatv(GL_MODELVIEW_MATRIX, m);
+  const float w = static_cast<float>(mnw.draw_w), h = static_cast<float>(mnw.draw_h);
+  float clip_x[2], clip_y[2];
+  for (int corner = 0; corner < 2; ++corner) {
+    const float x = corner ? w : 0.0f, y = corner ? h : 0.0f;
+    float eye[4];
+    for (int r = 0; r < 4; ++r) eye[r] = m[r] * x + m[4 + r] * y + m[12 + r];
+    float clip[4];
+    for (int r = 0; r < 4; ++r) clip[r] = p[r] * eye[0] + p[4 + r] * eye[1] + p[8 + r] * eye[2] + p[12 + r] * eye[3];
+    if (clip[3] != 1.0f) return false;
+    clip_x[corner] = clip[0];
+    clip_y[corner] = clip[1];
+  }
+  return clip_x[0] <= -1.0f && clip_y[0] <= -1.0f && clip_x[1] >= 1.0f && clip_y[1] >= 1.0f;
+}
+
+}  // namespace
+
 void OGL_plot_back_col() {
+  // An opaque fill of the whole drawable with the normal blend is a clear of the colour buffer
+  // (inside the scissor box, as the quad would be), which the software renderer does without
+  // running a fragment shader over every pixel. The state and colour are left as the quad leaves
+  // them.
+  untextured_state();
+  set_palette_colour(34, 1.0f);
+  GLfloat colour[4];
+  glGetFloatv(GL_CURRENT_COLOR, colour);
+  GLint src = 0, dst = 0;
+  glGetIntegerv(GL_BLEND_SRC, &src);
+  glGetIntegerv(GL_BLEND_DST, &dst);
+  if (colour[3] >= 1.0f && src == GL_SRC_ALPHA && dst == GL_ONE_MINUS_SRC_ALPHA && quad_covers_drawable()) {
+    glClearColor(colour[0], colour[1], colour[2], 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    return;
+  }
   OGL_fillrect(34, 1.0f, -mnw.origin_x, -mnw.origin_y, static_cast<float>(mnw.draw_w),
                static_cast<float>(mnw.draw_h));
 }
