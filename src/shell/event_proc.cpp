@@ -1,6 +1,7 @@
 #include "shell/event_proc.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <string>
 
@@ -23,6 +24,15 @@ int mouse_was_plugin = 0;
 
 // The frame's event wait, in milliseconds: one tick of the original's clock.
 constexpr int frame_wait_ms = 17;
+// Pacing of a quiet page. Every frame draws the whole page, which on a software renderer costs
+// a good part of a core at one frame a tick. When nothing has woken the wait (no window event,
+// no input, no ready descriptor of a running transfer) for quiet_after_ms, the wait stretches
+// to quiet_wait_ms: frames, and with them the app's update and its drawing, keep coming about
+// six or seven times a second, and any event still ends the wait at once, so input is handled as soon
+// as it arrives and the next frames come a tick apart again.
+constexpr int quiet_after_ms = 500;
+constexpr int quiet_wait_ms = 150;
+std::chrono::steady_clock::time_point last_wake = std::chrono::steady_clock::now();
 
 float pixels_per_unit() { return mnw.pix_per_unit > 0 ? mnw.pix_per_unit : 1.0f; }
 
@@ -106,9 +116,12 @@ void report_texture_failures() {
 }
 
 void drain_events() {
-  platform_wait_for_events(frame_wait_ms);
+  const auto now = std::chrono::steady_clock::now();
+  const bool quiet = now - last_wake > std::chrono::milliseconds(quiet_after_ms);
+  if (platform_wait_for_events(quiet ? quiet_wait_ms : frame_wait_ms)) last_wake = std::chrono::steady_clock::now();
   window_event e;
   while (window_poll_event(&e)) {
+    last_wake = std::chrono::steady_clock::now();
     if (e.type == window_event_type::key_down) window_take_text_after_key(&e.text);
     APL_handlewin(e);
     // A window event ends the drain, as the original stopped after an operating-system event.
@@ -168,6 +181,7 @@ void draw_cursor(int request) {
 
 void shell_event_proc_reset() {
   win_started = 0;
+  last_wake = std::chrono::steady_clock::now();
   os_mouse_showing = 1;
   mouse_was_plugin = 0;
 }
