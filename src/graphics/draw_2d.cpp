@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "graphics/camera.h"
 #include "graphics/degree_tables.h"
@@ -351,6 +352,20 @@ void OGL_spectrum_rgb(float v) {
   const float* a = stops[k - 1];
   const float* b = stops[k];
   set_colour((1 - f) * a[0] + f * b[0], (1 - f) * a[1] + f * b[1], (1 - f) * a[2] + f * b[2], ren.global_alpha);
+}
+
+uint64_t OGL_back_buffer_digest() {
+  if (mnw.draw_w <= 0 || mnw.draw_h <= 0) return 0;
+  static std::vector<uint64_t> pixels;
+  const size_t bytes = static_cast<size_t>(mnw.draw_w) * static_cast<size_t>(mnw.draw_h) * 4;
+  pixels.assign((bytes + 7) / 8, 0);
+  glPixelStorei(GL_PACK_ALIGNMENT, 4);
+  glReadBuffer(GL_BACK);
+  glReadPixels(0, 0, mnw.draw_w, mnw.draw_h, GL_BGRA, GL_UNSIGNED_BYTE, pixels.data());
+  // FNV-1a over 64-bit words: enough to tell a changed picture from the same one.
+  uint64_t h = 14695981039346656037ull;
+  for (uint64_t w : pixels) h = (h ^ w) * 1099511628211ull;
+  return h;
 }
 
 void OGL_sbuff() {
