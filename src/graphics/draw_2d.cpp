@@ -277,7 +277,7 @@ void OGL_plot_back_col() {
   // An opaque fill of the whole drawable with the normal blend is a clear of the colour buffer
   // (inside the scissor box, as the quad would be), which the software renderer does without
   // running a fragment shader over every pixel. The state and colour are left as the quad leaves
-  // them.
+  // them, and so is the clear colour.
   untextured_state();
   set_palette_colour(34, 1.0f);
   GLfloat colour[4];
@@ -286,8 +286,12 @@ void OGL_plot_back_col() {
   glGetIntegerv(GL_BLEND_SRC, &src);
   glGetIntegerv(GL_BLEND_DST, &dst);
   if (colour[3] >= 1.0f && src == GL_SRC_ALPHA && dst == GL_ONE_MINUS_SRC_ALPHA && quad_covers_drawable()) {
+    // The clear colour is GL state others may rely on: it is put back.
+    GLfloat before[4];
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, before);
     glClearColor(colour[0], colour[1], colour[2], 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
+    glClearColor(before[0], before[1], before[2], before[3]);
     return;
   }
   OGL_fillrect(34, 1.0f, -mnw.origin_x, -mnw.origin_y, static_cast<float>(mnw.draw_w),
