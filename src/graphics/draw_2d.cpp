@@ -1,9 +1,11 @@
 #include "graphics/draw_2d.h"
 
 #include <GL/gl.h>
+#include <malloc.h>
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "graphics/camera.h"
 #include "graphics/degree_tables.h"
@@ -19,6 +21,19 @@ float oglp = 1.0f;
 namespace {
 
 quad_texture_binder binder = TEX_bind_ref;
+
+// Mesa's software renderer allocates its command bins and a copy of the fragment state for every
+// state change of a frame and frees them when the frame is drawn. With glibc's default trimming
+// that memory goes back to the kernel after every frame and comes back page fault by page fault
+// in the next one, which cost about half of a frame's time. Keeping freed memory in the heap
+// (up to 64 MB above its top) and mapping only very large blocks on their own makes the next
+// frame reuse the same pages. Set before main, so every thread's arena follows it.
+struct keep_freed_memory {
+  keep_freed_memory() {
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    mallopt(M_TRIM_THRESHOLD, 64 << 20);
+  }
+} keep_freed_memory_for_frames;
 
 // Untextured drawing: fog off, no texture units, lighting off, alpha blending, no depth test
 // or depth writes.
@@ -229,7 +244,56 @@ void OGL_arc(int colour, float x, float y, float inner_radius, float outer_radiu
   }
 }
 
+namespace {
+
+// True when a quad over the whole drawable would cover every pixel of the viewport and the
+// viewport is the whole drawable: the matrices map the drawable's corners onto (or past) the
+// corners of clip space, with no perspective.
+bool quad_covers_drawable() {
+  GLint view[4];
+  glGetIntegerv(GL_VIEWPORT, view);
+  if (view[0] != 0 || view[1] != 0 || view[2] != mnw.draw_w || view[3] != mnw.draw_h) return false;
+  GLfloat p[16], m[16];
+  glGetFloatv(GL_PROJECTION_MATRIX, p);
+  glGetFloatv(GL_MODELVIEW_MATRIX, m);
+  const float w = static_cast<float>(mnw.draw_w), h = static_cast<float>(mnw.draw_h);
+  float clip_x[2], clip_y[2];
+  for (int corner = 0; corner < 2; ++corner) {
+    const float x = corner ? w : 0.0f, y = corner ? h : 0.0f;
+    float eye[4];
+    for (int r = 0; r < 4; ++r) eye[r] = m[r] * x + m[4 + r] * y + m[12 + r];
+    float clip[4];
+    for (int r = 0; r < 4; ++r) clip[r] = p[r] * eye[0] + p[4 + r] * eye[1] + p[8 + r] * eye[2] + p[12 + r] * eye[3];
+    if (clip[3] != 1.0f) return false;
+    clip_x[corner] = clip[0];
+    clip_y[corner] = clip[1];
+  }
+  return clip_x[0] <= -1.0f && clip_y[0] <= -1.0f && clip_x[1] >= 1.0f && clip_y[1] >= 1.0f;
+}
+
+}  // namespace
+
 void OGL_plot_back_col() {
+  // An opaque fill of the whole drawable with the normal blend is a clear of the colour buffer
+  // (inside the scissor box, as the quad would be), which the software renderer does without
+  // running a fragment shader over every pixel. The state and colour are left as the quad leaves
+  // them, and so is the clear colour.
+  untextured_state();
+  set_palette_colour(34, 1.0f);
+  GLfloat colour[4];
+  glGetFloatv(GL_CURRENT_COLOR, colour);
+  GLint src = 0, dst = 0;
+  glGetIntegerv(GL_BLEND_SRC, &src);
+  glGetIntegerv(GL_BLEND_DST, &dst);
+  if (colour[3] >= 1.0f && src == GL_SRC_ALPHA && dst == GL_ONE_MINUS_SRC_ALPHA && quad_covers_drawable()) {
+    // The clear colour is GL state others may rely on: it is put back.
+    GLfloat before[4];
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, before);
+    glClearColor(colour[0], colour[1], colour[2], 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glClearColor(before[0], before[1], before[2], before[3]);
+    return;
+  }
   OGL_fillrect(34, 1.0f, -mnw.origin_x, -mnw.origin_y, static_cast<float>(mnw.draw_w),
                static_cast<float>(mnw.draw_h));
 }
@@ -292,6 +356,20 @@ void OGL_spectrum_rgb(float v) {
   const float* a = stops[k - 1];
   const float* b = stops[k];
   set_colour((1 - f) * a[0] + f * b[0], (1 - f) * a[1] + f * b[1], (1 - f) * a[2] + f * b[2], ren.global_alpha);
+}
+
+uint64_t OGL_back_buffer_digest() {
+  if (mnw.draw_w <= 0 || mnw.draw_h <= 0) return 0;
+  static std::vector<uint64_t> pixels;
+  const size_t bytes = static_cast<size_t>(mnw.draw_w) * static_cast<size_t>(mnw.draw_h) * 4;
+  pixels.assign((bytes + 7) / 8, 0);
+  glPixelStorei(GL_PACK_ALIGNMENT, 4);
+  glReadBuffer(GL_BACK);
+  glReadPixels(0, 0, mnw.draw_w, mnw.draw_h, GL_BGRA, GL_UNSIGNED_BYTE, pixels.data());
+  // FNV-1a over 64-bit words: enough to tell a changed picture from the same one.
+  uint64_t h = 14695981039346656037ull;
+  for (uint64_t w : pixels) h = (h ^ w) * 1099511628211ull;
+  return h;
 }
 
 void OGL_sbuff() {

@@ -5,6 +5,8 @@
 // Main thread only, with the GL context current.
 #pragma once
 
+#include <cstdint>
+
 // Layout
 // Fills the layout fields of mnw from the drawable size and, once a screen is current, sets
 // the 2-D viewport (the argument has no effect).
@@ -53,6 +55,10 @@ void OGL_2dquad_d(int ref, int colour, float alpha, float x, float y, float s, f
 void OGL_spectrum_rgb(float v);
 // Ends the frame: swaps the buffers.
 void OGL_sbuff();
+// A 64-bit digest of the back buffer's pixels over the whole drawable (read back, so it waits
+// for the frame's drawing): two frames with the same digest drew the same picture. 0 when
+// there is nothing to read.
+uint64_t OGL_back_buffer_digest();
 
 // How the textured quads bind a texture reference. The texture manager installs its own
 // (which knows missing and fallback textures); until then the reference is bound as it is.

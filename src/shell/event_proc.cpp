@@ -1,9 +1,12 @@
 #include "shell/event_proc.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <string>
 
+#include "graphics/draw_2d.h"
 #include "platform/event_wait.h"
 #include "platform/window_events.h"
 #include "runtime/frame_clock.h"
@@ -23,6 +26,25 @@ int mouse_was_plugin = 0;
 
 // The frame's event wait, in milliseconds: one tick of the original's clock.
 constexpr int frame_wait_ms = 17;
+// Pacing of a quiet page. Every frame draws the whole page, which on a software renderer costs
+// a good part of a core at one frame a tick. When nothing has happened for quiet_after_ms (no
+// window event, no input, no ready descriptor of a running transfer, and every frame drew the
+// same picture as the one before), the wait stretches to quiet_wait_ms: frames, and with them
+// the app's update, keep coming six or seven times a second, any event still ends the wait at
+// once, so input is handled as soon as it arrives, and the first frame that draws something
+// new (a progress bar moving, a caret blinking) brings back frames a tick apart.
+constexpr int quiet_after_ms = 500;
+constexpr int quiet_wait_ms = 150;
+std::chrono::steady_clock::time_point last_wake = std::chrono::steady_clock::now();
+uint64_t last_picture = 0;
+
+// A frame whose picture differs from the last one counts as something happening.
+void note_picture() {
+  const uint64_t picture = OGL_back_buffer_digest();
+  if (picture == last_picture) return;
+  last_picture = picture;
+  last_wake = std::chrono::steady_clock::now();
+}
 
 float pixels_per_unit() { return mnw.pix_per_unit > 0 ? mnw.pix_per_unit : 1.0f; }
 
@@ -106,9 +128,12 @@ void report_texture_failures() {
 }
 
 void drain_events() {
-  platform_wait_for_events(frame_wait_ms);
+  const auto now = std::chrono::steady_clock::now();
+  const bool quiet = now - last_wake > std::chrono::milliseconds(quiet_after_ms);
+  if (platform_wait_for_events(quiet ? quiet_wait_ms : frame_wait_ms)) last_wake = std::chrono::steady_clock::now();
   window_event e;
   while (window_poll_event(&e)) {
+    last_wake = std::chrono::steady_clock::now();
     if (e.type == window_event_type::key_down) window_take_text_after_key(&e.text);
     APL_handlewin(e);
     // A window event ends the drain, as the original stopped after an operating-system event.
@@ -168,6 +193,8 @@ void draw_cursor(int request) {
 
 void shell_event_proc_reset() {
   win_started = 0;
+  last_wake = std::chrono::steady_clock::now();
+  last_picture = 0;
   os_mouse_showing = 1;
   mouse_was_plugin = 0;
 }
@@ -221,6 +248,7 @@ void MACIBM_event_proc() {
   mouse_help_per_wind(mnw.topwi);
   if (frame_parts.standard_gui) frame_parts.standard_gui();
 
+  note_picture();
   if (!(frame_parts.movie_per_frame && frame_parts.movie_per_frame()) && frame_parts.swap_buffers)
     frame_parts.swap_buffers();
   xtim_class::profile_chart("sbuff", 0);

@@ -447,3 +447,49 @@ TEST(Draw2dSwap, SwapShowsTheFrameDrawnBefore) {
 }
 
 }  // namespace
+
+// The background fill is the same picture whichever way it is drawn: a clear when it is opaque,
+// normally blended and covers the viewport, the quad otherwise (a glow blend adds it to what is
+// there; a translucent fill mixes; a smaller viewport keeps the fill inside it). The clear
+// colour is left as it was.
+TEST_F(Draw2d, TheBackgroundFillDrawsTheSamePictureAsItsQuad) {
+  struct fill_case {
+    const char* name;
+    bool glow;
+    float global_alpha;
+    bool small_viewport;
+    unsigned centre, corner;
+  };
+  const fill_case cases[] = {
+      {"opaque", false, 1.0f, false, 0x0000FF, 0x0000FF},
+      {"glow blend adds", true, 1.0f, false, 0xFF00FF, 0xFF00FF},
+      {"translucent mixes", false, 0.5f, false, 0x800080, 0x800080},
+      {"small viewport", false, 1.0f, true, 0x0000FF, 0xFF0000},
+  };
+  for (const fill_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    reset_screen(1024, 768);
+    glClearColor(1, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    ren.global_alpha = c.global_alpha;
+    if (c.glow) OGL_glow_colors();
+    if (c.small_viewport) glViewport(256, 192, 512, 384);
+    OGL_plot_back_col();
+    OGL_nrml_colors();
+    ren.global_alpha = 1.0f;
+    glViewport(0, 0, 1024, 768);
+    const gl_picture p = read_back_buffer();
+    // Within one step per channel: the clear and the blend may round a half differently.
+    auto near = [](unsigned got, unsigned want) {
+      for (int shift = 0; shift < 24; shift += 8)
+        EXPECT_NEAR(static_cast<int>((got >> shift) & 0xFF), static_cast<int>((want >> shift) & 0xFF), 1)
+            << std::hex << got << " " << want;
+    };
+    near(p.rgb(512, 384), c.centre);
+    near(p.rgb(5, 5), c.corner);
+    GLfloat clear[4];
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
+    EXPECT_EQ(clear[0], 1.0f);
+    EXPECT_EQ(clear[2], 0.0f);
+  }
+}
