@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstddef>
 
+#include "graphics/inset_walk.h"
+
 namespace {
 
 constexpr double pi = 3.14159265358979323846;
@@ -144,40 +146,15 @@ void ReducePolygon(Polygon2& poly, double max_dev_sq, double min_dot, double lon
 
 void InsetPolygon(const Polygon2& poly, const double* ratios, double dist, bool is_ring, Polygon2& out,
                   inset_cap_cb cap_cb, void* ref) {
-  out.clear();
-  const int n = static_cast<int>(poly.size());
-  if (n == 0 || (!is_ring && n < 2)) return;
-  // A chain has no closing side: it is neither formed nor moved, and has no ratio.
-  const int sides = is_ring ? n : n - 1;
-  std::vector<Segment2> side(static_cast<size_t>(sides)), moved(static_cast<size_t>(sides));
-  auto inset_of = [&](int i) { return ratios ? dist * ratios[i] : dist; };
-  for (int i = 0; i < sides; ++i) {
-    side[i] = {poly[static_cast<size_t>(i)], poly[static_cast<size_t>((i + 1) % n)]};
-    MoveSegLeft(side[i], inset_of(i), moved[i]);
-  }
-
   int caps = 0;
-  for (int j = 0; j < n; ++j) {
-    if (!is_ring && j == 0) {
-      out.push_back(moved[0].p1);
-      continue;
-    }
-    if (!is_ring && j == n - 1) {
-      out.push_back(moved[n - 2].p2);
-      continue;
-    }
-    const int k = (j + sides - 1) % sides;
-    if (same(side[j].p2, side[k].p1)) {
-      // The outline turns straight back at point j: close the spike with a cap across its tip.
-      Segment2 cap;
-      MoveSegLeft({moved[k].p2, moved[j].p1}, inset_of(j), cap);
-      out.push_back(cap.p1);
-      out.push_back(cap.p2);
-      if (cap_cb) cap_cb(j + caps, ref);
-      ++caps;
-      continue;
-    }
-    Point2 corner;
-    if (intersect_lines(moved[j], moved[k], corner)) out.push_back(corner);
-  }
+  inset_walk<Point2, Segment2>(
+      poly, ratios, dist, is_ring, out,
+      [](const Segment2& s, double d, Segment2& moved) { MoveSegLeft(s, d, moved); },
+      [](const Point2& a, const Point2& b) { return same(a, b); },
+      [](const Segment2& j, const Segment2& k, Point2& corner) { return intersect_lines(j, k, corner); },
+      [&](int j) {
+        // The cap's first point stands after one extra point for each earlier cap.
+        if (cap_cb) cap_cb(j + caps, ref);
+        ++caps;
+      });
 }

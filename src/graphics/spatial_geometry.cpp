@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstddef>
 
+#include "graphics/inset_walk.h"
+
 namespace {
 
 Vector3 operator-(const Point3& a, const Point3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
@@ -66,43 +68,21 @@ void MoveSegLeft(const Segment3& s, double dist, Segment3& out, const Vector3& u
 
 void InsetPolygon(const Polygon3& poly, const double* ratios, double dist, bool is_ring, const Vector3& up,
                   Polygon3& out) {
-  out.clear();
-  const int n = static_cast<int>(poly.size());
-  if (n == 0 || (!is_ring && n < 2)) return;
-  // As in the planar version, a chain has no closing side and no ratio for one.
-  const int sides = is_ring ? n : n - 1;
-  std::vector<Segment3> side(static_cast<size_t>(sides)), moved(static_cast<size_t>(sides));
-  auto inset_of = [&](int i) { return ratios ? dist * ratios[i] : dist; };
-  for (int i = 0; i < sides; ++i) {
-    side[i] = {poly[static_cast<size_t>(i)], poly[static_cast<size_t>((i + 1) % n)]};
-    MoveSegLeft(side[i], inset_of(i), moved[i], up);
-  }
-
-  for (int j = 0; j < n; ++j) {
-    if (!is_ring && j == 0) {
-      out.push_back(moved[0].p1);
-      continue;
-    }
-    if (!is_ring && j == n - 1) {
-      out.push_back(moved[n - 2].p2);
-      continue;
-    }
-    const int k = (j + sides - 1) % sides;
-    if (same(side[j].p2, side[k].p1)) {
-      Segment3 cap;
-      MoveSegLeft({moved[k].p2, moved[j].p1}, inset_of(j), cap, up);
-      out.push_back(cap.p1);
-      out.push_back(cap.p2);
-      continue;
-    }
-    // The corner is where moved side j crosses the upright plane that holds moved side k.
-    const Vector3 m = normalized(cross(moved[k].p2 - moved[k].p1, up));
-    const Vector3 along = moved[j].p2 - moved[j].p1;
-    const double denom = dot(m, along);
-    if (denom == 0) continue;
-    const double t = (dot(m, as_vector(moved[k].p2)) - dot(m, as_vector(moved[j].p1))) / denom;
-    out.push_back(moved[j].p1 + t * along);
-  }
+  inset_walk<Point3, Segment3>(
+      poly, ratios, dist, is_ring, out,
+      [&](const Segment3& s, double d, Segment3& moved) { MoveSegLeft(s, d, moved, up); },
+      [](const Point3& a, const Point3& b) { return same(a, b); },
+      [&](const Segment3& j, const Segment3& k, Point3& corner) {
+        // The corner is where moved side j crosses the upright plane that holds moved side k.
+        const Vector3 m = normalized(cross(k.p2 - k.p1, up));
+        const Vector3 along = j.p2 - j.p1;
+        const double denom = dot(m, along);
+        if (denom == 0) return false;
+        const double t = (dot(m, as_vector(k.p2)) - dot(m, as_vector(j.p1))) / denom;
+        corner = j.p1 + t * along;
+        return true;
+      },
+      [](int) {});
 }
 
 double LongerSideOfQuad(const std::vector<Point3>& strip) {

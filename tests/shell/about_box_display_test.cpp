@@ -12,31 +12,16 @@
 #include "shell/value_widgets.h"
 #include "shell/widgets.h"
 #include "support/display_fixture.h"
-#include "support/graphics_fixture.h"
-#include "support/interface_atlas.h"
 #include "support/shell_double.h"
+#include "support/widgets_fixture.h"
 
 namespace {
 
-class AboutOnScreen : public gl_graphics_test {
+class AboutOnScreen : public gl_widgets_test {
  protected:
-  static void SetUpTestSuite() {
-    gl_graphics_test::SetUpTestSuite();
-    platform_set_executable_path(std::string(SKY_RESOURCES_DIR) + "/../skyrill-installer");
-    ASSERT_TRUE(load_interface_atlases());
-  }
   void SetUp() override {
-    gl_graphics_test::SetUp();
-    shell_double::reset();
-    mnw.mouse_down = mnw.mouse_up = mnw.mouse_held = 0;
-    mnw.open_menu = -1;
-    mnw.topwi = 993;
-    mnw.screen_w = 600;
-    mnw.screen_h = 300;
-    mnw.origin_x = 212;
-    mnw.origin_y = 234;
-    focus_id = 0;
-    BTN_begin_focus_ring();
+    gl_widgets_test::SetUp();
+    show_centred_screen(993, 600, 300);  // at (212, 234)
   }
   // Distinct colours along a row of the screen, from x0 to x1.
   static size_t colours_along(const gl_picture& p, int y, int x0, int x1) {

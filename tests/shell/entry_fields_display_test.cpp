@@ -19,9 +19,8 @@
 #include "shell/value_widgets.h"
 #include "shell/widgets.h"
 #include "support/display_fixture.h"
-#include "support/graphics_fixture.h"
-#include "support/interface_atlas.h"
 #include "support/shell_double.h"
+#include "support/widgets_fixture.h"
 
 namespace {
 
@@ -44,26 +43,10 @@ bool has_control_byte(const std::string& s) {
   return false;
 }
 
-class EntryFields : public gl_graphics_test {
+class EntryFields : public gl_widgets_test {
  protected:
-  static void SetUpTestSuite() {
-    gl_graphics_test::SetUpTestSuite();
-    ASSERT_TRUE(start_widgets_on_display(SKY_RESOURCES_DIR));
-  }
-
   void SetUp() override {
-    gl_graphics_test::SetUp();
-    mnw.mouse_down = mnw.mouse_up = mnw.mouse_held = 0;
-    mnw.cursor_request = 0;
-    mnw.open_menu = -1;
-    mnw.topwi = 2;
-    mnw.screen_w = 600;
-    mnw.screen_h = 380;
-    mnw.origin_x = 212;
-    mnw.origin_y = 194;
-    focus_id = 0;
-    BTN_begin_focus_ring();
-    shell_double::reset();
+    gl_widgets_test::SetUp();
     first = "proxy.example";
     second = "8080";
   }
@@ -88,19 +71,8 @@ class EntryFields : public gl_graphics_test {
   }
   static void release() { mnw.mouse_held = 0; }
 
-  // A key pressed and released: scancode for its position, typed for its character.
-  static void key(int scancode, char32_t typed = 0, int modifiers = 0) {
-    platform_key_event e;
-    e.kind = key_event_down;
-    e.scancode = scancode;
-    e.modifiers = modifiers;
-    e.typed = e.unshifted = e.shifted = typed;
-    keys.handle_key_raw(e);
-    e.kind = key_event_up;
-    keys.handle_key_raw(e);
-  }
   static void type(const std::u32string& text) {
-    for (char32_t c : text) key(SDL_SCANCODE_A, c);
+    for (char32_t c : text) press_key(SDL_SCANCODE_A, c);
   }
   static int selection_start() {
     int s = 0, e = 0;
@@ -119,7 +91,7 @@ class EntryFields : public gl_graphics_test {
 
 TEST_F(EntryFields, TabSelectsAllAndTypingReplacesIt) {
   frame();
-  key(SDL_SCANCODE_TAB);
+  press_key(SDL_SCANCODE_TAB);
   frame();
   ASSERT_EQ(focus_id, BTN_focus_id_at(85, 40));
   frame();
@@ -192,14 +164,14 @@ TEST_F(EntryFields, EditingKeysChangeOnlyWhatTheyShould) {
       {SDL_SCANCODE_INSERT, 0, "àõü", 0, 0},
   };
   for (const step& s : steps) {
-    key(s.scancode, 0, s.modifiers);
+    press_key(s.scancode, 0, s.modifiers);
     frame(65, 1);
     EXPECT_EQ(first, s.text) << "scancode " << s.scancode;
     EXPECT_EQ(selection_start(), s.sel_start) << "scancode " << s.scancode;
     EXPECT_EQ(selection_end(), s.sel_end) << "scancode " << s.scancode;
   }
   // Control characters that arrive as typed text are dropped too.
-  for (char32_t c : {U'\x01', U'\x7F', U'\x1B', U'\x00'}) key(SDL_SCANCODE_A, c);
+  for (char32_t c : {U'\x01', U'\x7F', U'\x1B', U'\x00'}) press_key(SDL_SCANCODE_A, c);
   frame(65, 1);
   EXPECT_EQ(first, "àõü");
   EXPECT_FALSE(has_control_byte(first));
@@ -214,7 +186,7 @@ TEST_F(EntryFields, CodePointsAreStoredAsTheirUtf8Form) {
   } rows[] = {{U'\u00E9', 2}, {U'\u20AC', 3}, {U'\U0001F600', 4}, {char32_t(0x110000), 0}, {char32_t(0xD800), 0}};
   for (const row& r : rows) {
     const size_t before = first.size();
-    key(SDL_SCANCODE_A, r.c);
+    press_key(SDL_SCANCODE_A, r.c);
     frame(65, 1);
     EXPECT_EQ(first.size(), before + r.grows) << std::hex << static_cast<unsigned>(r.c);
   }
@@ -224,16 +196,16 @@ TEST_F(EntryFields, CodePointsAreStoredAsTheirUtf8Form) {
 TEST_F(EntryFields, TheMaximumLengthCutsOnACharacterBoundary) {
   first = "abc";
   frame(3, 1);
-  key(SDL_SCANCODE_END);
+  press_key(SDL_SCANCODE_END);
   frame(3, 1);
-  key(SDL_SCANCODE_D, U'd');
+  press_key(SDL_SCANCODE_D, U'd');
   EXPECT_EQ(frame(3, 1), 1);  // the fourth character is taken, then cut
   EXPECT_EQ(first, "abc");
   first = "ab";
   frame(3, 1);
-  key(SDL_SCANCODE_END);
+  press_key(SDL_SCANCODE_END);
   frame(3, 1);
-  key(SDL_SCANCODE_E, U'é');
+  press_key(SDL_SCANCODE_E, U'é');
   frame(3, 1);
   EXPECT_EQ(first, "ab");  // "abé" is 4 bytes: the whole 'é' goes, never half of it
   EXPECT_TRUE(valid_utf8(first));
@@ -247,7 +219,7 @@ TEST_F(EntryFields, BufferFormStaysInItsBuffer) {
   std::strcpy(buffer.get(), "abc");
   BTN_begin_focus_ring();
   BTN_enterstring(85, 60, buffer.get(), size, 500, "", 200, 1);
-  key(SDL_SCANCODE_END);
+  press_key(SDL_SCANCODE_END);
   BTN_begin_focus_ring();
   BTN_enterstring(85, 60, buffer.get(), size, 500, "", 200, 1);
   type(U"defghijklmnéé");
@@ -263,7 +235,7 @@ TEST_F(EntryFields, BufferFormStaysInItsBuffer) {
   std::memset(&big[0], 'x', 499);
   BTN_begin_focus_ring();
   BTN_enterstring(85, 60, &big[0], big.size(), 900, "", 200, 1);
-  key(SDL_SCANCODE_END);
+  press_key(SDL_SCANCODE_END);
   for (int i = 0; i < 5; ++i) {  // the field's queue takes 64 events a frame
     BTN_begin_focus_ring();
     BTN_enterstring(85, 60, &big[0], big.size(), 900, "", 200, 1);

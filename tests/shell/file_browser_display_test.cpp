@@ -25,10 +25,9 @@
 #include "shell/shell_globals.h"
 #include "shell/widgets.h"
 #include "support/display_fixture.h"
-#include "support/graphics_fixture.h"
-#include "support/interface_atlas.h"
 #include "support/shell_double.h"
 #include "support/temp_tree.h"
+#include "support/widgets_fixture.h"
 
 namespace {
 
@@ -168,16 +167,6 @@ void test_event_proc() {
   glClear(GL_COLOR_BUFFER_BIT);
 }
 
-void key(int scancode, char32_t typed = 0) {
-  platform_key_event e;
-  e.kind = key_event_down;
-  e.scancode = scancode;
-  e.typed = e.unshifted = e.shifted = typed;
-  keys.handle_key_raw(e);
-  e.kind = key_event_up;
-  keys.handle_key_raw(e);
-}
-
 // The list's row of an entry of folder, as the browser shows it just after listing it.
 float row_of(const std::string& folder, int type, const std::string& name) {
   std::vector<std::string> names;
@@ -205,14 +194,10 @@ void press_centre() {
   mnw.mouse_down = 1;
 }
 
-class FileBrowser : public gl_graphics_test {
+class FileBrowser : public gl_widgets_test {
  protected:
-  static void SetUpTestSuite() {
-    gl_graphics_test::SetUpTestSuite();
-    ASSERT_TRUE(start_widgets_on_display(SKY_RESOURCES_DIR));
-  }
   void SetUp() override {
-    gl_graphics_test::SetUp();
+    gl_widgets_test::SetUp();
     for (const char* f : {"Output/situations/a.sit", "Output/situations/b.sit", "Output/FMS plans/KBOS.fms",
                           "name with blanks/inside.txt", "caf\xC3\xA9 \xC3\xBC/x.txt", "pipe|folder/in pipe.txt",
                           "dash-name/d.txt", "top.txt", "locked/hidden.txt"})
@@ -220,16 +205,11 @@ class FileBrowser : public gl_graphics_test {
     for (int i = 0; i < 2000; ++i) tree.write("many/entry" + std::to_string(i) + ".txt", "");
     saved_app = app_path;
     app_path = tree.path();
-    mnw.mouse_down = mnw.mouse_up = mnw.mouse_held = mnw.mouse_double = 0;
-    mnw.open_menu = -1;
-    mnw.wheel = 0;
     test_startwind(0);
-    focus_id = 0;
     app_done = 0;
     frames = 0;
     script.clear();
     step = 0;
-    shell_double::reset();
     shell_screen().startwind = test_startwind;
     shell_screen().event_proc = test_event_proc;
   }
@@ -302,7 +282,7 @@ TEST_F(FileBrowser, DoubleClickOnAFileChoosesOnlyOnOpen) {
 TEST_F(FileBrowser, SaveUnderANewName) {
   std::string path;  // type 11 starts in its default folder
   script = {[] {
-              for (char32_t c : std::u32string(U"route.txt")) key(SDL_SCANCODE_A, c);
+              for (char32_t c : std::u32string(U"route.txt")) press_key(SDL_SCANCODE_A, c);
             },
             [] { shot = "file_browser_save"; }, [] { return_hit = 1; }};
   EXPECT_EQ(BTN_opensave(999, 11, &path), 1);
@@ -314,16 +294,16 @@ TEST_F(FileBrowser, TypeAheadInAFolderOfManyEntries) {
   std::string path = "many/";
   // Opened on the folder's parent; into "many", focus the list, type.
   script = {press_entry("", 0, "many", true), press_centre,
-            [] { key(SDL_SCANCODE_A, U'E'); },
-            [] { key(SDL_SCANCODE_A, U'n'); },
-            [] { key(SDL_SCANCODE_A, U't'); },
-            [] { key(SDL_SCANCODE_A, U'r'); },
-            [] { key(SDL_SCANCODE_A, U'y'); },
-            [] { key(SDL_SCANCODE_A, U'1'); },
-            [] { key(SDL_SCANCODE_A, U'9'); },
-            [] { key(SDL_SCANCODE_A, U'9'); },
-            [] { key(SDL_SCANCODE_A, U'9'); },
-            [] { key(SDL_SCANCODE_A, U'\u00e9'); },  // no entry starts so: the choice stays
+            [] { press_key(SDL_SCANCODE_A, U'E'); },
+            [] { press_key(SDL_SCANCODE_A, U'n'); },
+            [] { press_key(SDL_SCANCODE_A, U't'); },
+            [] { press_key(SDL_SCANCODE_A, U'r'); },
+            [] { press_key(SDL_SCANCODE_A, U'y'); },
+            [] { press_key(SDL_SCANCODE_A, U'1'); },
+            [] { press_key(SDL_SCANCODE_A, U'9'); },
+            [] { press_key(SDL_SCANCODE_A, U'9'); },
+            [] { press_key(SDL_SCANCODE_A, U'9'); },
+            [] { press_key(SDL_SCANCODE_A, U'\u00e9'); },  // no entry starts so: the choice stays
             [] { shot = "file_browser_many"; },
             [] { return_hit = 1; }};
   EXPECT_EQ(BTN_opensave(998, 0, &path), 1);
@@ -331,9 +311,9 @@ TEST_F(FileBrowser, TypeAheadInAFolderOfManyEntries) {
 
   // After a pause, a new search starts with the letter alone.
   path = "many/x";
-  script = {press_centre, [] { key(SDL_SCANCODE_A, U'e'); },
-            [] { key(SDL_SCANCODE_A, U'n'); }, [] { xtim.elapsed += 2; },
-            [] { key(SDL_SCANCODE_A, U'e'); }, [] { return_hit = 1; }};
+  script = {press_centre, [] { press_key(SDL_SCANCODE_A, U'e'); },
+            [] { press_key(SDL_SCANCODE_A, U'n'); }, [] { xtim.elapsed += 2; },
+            [] { press_key(SDL_SCANCODE_A, U'e'); }, [] { return_hit = 1; }};
   step = 0;
   EXPECT_EQ(BTN_opensave(998, 0, &path), 1);
   EXPECT_EQ(path, "many/entry0.txt");
@@ -415,7 +395,7 @@ TEST_F(FileBrowser, NativeDialogFallsBackToTheBrowser) {
 
   // A folder: the name typed on the Save screen, in the folder shown.
   script = {[] {
-              for (char32_t c : std::u32string(U"Skyrill 9")) key(SDL_SCANCODE_A, c);
+              for (char32_t c : std::u32string(U"Skyrill 9")) press_key(SDL_SCANCODE_A, c);
             },
             [] { return_hit = 1; }};
   step = 0;

@@ -21,9 +21,8 @@
 #include "shell/widget_drawing.h"
 #include "shell/widgets.h"
 #include "support/display_fixture.h"
-#include "support/graphics_fixture.h"
-#include "support/interface_atlas.h"
 #include "support/shell_double.h"
+#include "support/widgets_fixture.h"
 
 namespace {
 
@@ -42,25 +41,11 @@ struct page_state {
   float heading = 45;
 };
 
-class WidgetsOnScreen : public gl_graphics_test {
+class WidgetsOnScreen : public gl_widgets_test {
  protected:
-  static void SetUpTestSuite() {
-    gl_graphics_test::SetUpTestSuite();
-    ASSERT_TRUE(start_widgets_on_display(SKY_RESOURCES_DIR));
-  }
-
   void SetUp() override {
-    gl_graphics_test::SetUp();
-    // Screen 2 (600 x 380) centred in the 1024 x 768 window.
-    mnw.mouse_down = mnw.mouse_up = mnw.mouse_held = 0;
-    mnw.topwi = 2;
-    mnw.screen_w = 600;
-    mnw.screen_h = 380;
-    mnw.origin_x = 212;
-    mnw.origin_y = 194;
+    gl_widgets_test::SetUp();  // screen 2 (600 x 380) centred in the 1024 x 768 window
     widget_screen_title() = "Preferences";
-    focus_id = 0;
-    BTN_begin_focus_ring();
     window_flush_events();
   }
 

@@ -25,21 +25,18 @@
 #include "shell/widget_drawing.h"
 #include "shell/widgets.h"
 #include "support/display_fixture.h"
-#include "support/graphics_fixture.h"
-#include "support/interface_atlas.h"
 #include "support/temp_tree.h"
+#include "support/widgets_fixture.h"
 #include "wizard/preferences_screen.h"
 
 namespace {
 
 std::vector<std::string> alerts_seen;
 
-class PreferencesScreen : public gl_graphics_test {
+class PreferencesScreen : public gl_widgets_test {
  protected:
   static void SetUpTestSuite() {
-    gl_graphics_test::SetUpTestSuite();
-    platform_set_executable_path(std::string(SKY_RESOURCES_DIR) + "/../skyrill-installer");
-    ASSERT_TRUE(load_interface_atlases());
+    gl_widgets_test::SetUpTestSuite();
     shell_hooks hooks;
     hooks.alert = [](int, std::string l1, std::string l2, std::string, std::string, int, const char*, int) {
       alerts_seen.push_back(l1 + " / " + l2);
@@ -53,19 +50,9 @@ class PreferencesScreen : public gl_graphics_test {
   }
 
   void SetUp() override {
-    gl_graphics_test::SetUp();
-    mnw.mouse_down = mnw.mouse_up = mnw.mouse_held = 0;
-    mnw.cursor_request = 0;
-    mnw.open_menu = -1;
-    mnw.topwi = 2;
-    mnw.screen_w = 600;
-    mnw.screen_h = 380;
-    mnw.origin_x = 212;
-    mnw.origin_y = 194;
+    gl_widgets_test::SetUp();  // screen 2 (600 x 380) centred in the 1024 x 768 window
     widget_screen_title() = "Preferences";
     widget_drawing().menu_open = [] { return mnw.open_menu != -1 ? 1 : 0; };
-    focus_id = 0;
-    BTN_begin_focus_ring();
     MACIBM_clear_menus(1);
     active_popup_code = select_popup_code = 0;
     stg.download_os = 1;
@@ -103,24 +90,15 @@ class PreferencesScreen : public gl_graphics_test {
     mnw.mouse_held = 0;
     frame();
   }
-  static void key(int scancode, char32_t typed = 0) {
-    platform_key_event e;
-    e.kind = key_event_down;
-    e.scancode = scancode;
-    e.typed = e.unshifted = e.shifted = typed;
-    keys.handle_key_raw(e);
-    e.kind = key_event_up;
-    keys.handle_key_raw(e);
-  }
   static void type(const std::u32string& text) {
-    for (char32_t c : text) key(SDL_SCANCODE_A, c);
+    for (char32_t c : text) press_key(SDL_SCANCODE_A, c);
     frame();
   }
   static void replace_field_text(float y, const std::u32string& text) {
     click(300, y + 2);
-    key(SDL_SCANCODE_END);
+    press_key(SDL_SCANCODE_END);
     frame();
-    for (int i = 0; i < 20; ++i) key(SDL_SCANCODE_BACKSPACE);
+    for (int i = 0; i < 20; ++i) press_key(SDL_SCANCODE_BACKSPACE);
     frame();
     type(text);
   }
@@ -171,7 +149,7 @@ TEST_F(PreferencesScreen, EverySettingChangesAndIsKeptInThePreferenceFile) {
   // Escape closes the list without a pick.
   click(200, 312);
   ASSERT_EQ(mnw.open_menu, static_cast<int>(popup_menu));
-  key(SDL_SCANCODE_ESCAPE);
+  press_key(SDL_SCANCODE_ESCAPE);
   frame();
   EXPECT_EQ(mnw.open_menu, -1);
   EXPECT_EQ(stg.download_os, 2);
@@ -238,7 +216,7 @@ TEST_F(PreferencesScreen, DrawsInFrenchAndGerman) {
     save_screenshot(l.shot);
     click(200, 312);
     save_screenshot(std::string(l.shot) + "_popup");
-    key(SDL_SCANCODE_ESCAPE);
+    press_key(SDL_SCANCODE_ESCAPE);
     frame();
   }
   EXPECT_EQ(stg.stream_count, 3);

@@ -21,46 +21,19 @@
 #include "support/nginx_server.h"
 #include "support/shell_double.h"
 #include "support/temp_tree.h"
+#include "support/update_check_fixture.h"
 #include "../install/web_mirror_fixture.h"
 #include "wizard/server_list.h"
 
 namespace {
 
-class UpdateCheck : public ::testing::Test {
+class UpdateCheck : public update_check_test {
  protected:
   void SetUp() override {
-    sim_info.clear();
-    std::memset(&stg, 0, sizeof stg);
-    reset_installer_state();
-    stg.download_os = 3;
-    reset_server_list();
-    install_name = no_install_name;
-    app_done = 0;
-    shell_double::reset();
-    shell_double::reopen_log();
-    port = nginx_port();
-    ASSERT_NE(port, 0);
-    http.proxy_host = "127.0.0.1";
-    http.proxy_port = port;
-    name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    update_host_setting = nginx_hosts[0];
-    server_list_remote_path = "/" + name + "/serverlist9.txt";
+    update_check_test::SetUp();
+    if (HasFatalFailure()) return;
     list_file = nginx_root(nginx_hosts[0]) + name + "/serverlist9.txt";
-    remove_tree(nginx_root(nginx_hosts[0]) + name + "/");
-    make_folders(nginx_root(nginx_hosts[0]) + name + "/");
-    for (int m = 0; m < 2; ++m) remove_tree(nginx_root(nginx_hosts[1 + m]) + name + "/");
-    temp_path = work.path() + "tmp/";
-    make_folders(temp_path);
     dest_dir_path = work.path() + "Skyrill 9/";
-    fetch_retry_delay_scale = 0;
-  }
-  void TearDown() override {
-    checksum_directory_kill();
-    for (int s = 0; s < http_slot_count; ++s) http.cancel(s);
-    fetch_retry_delay_scale = 1;
-    update_host_setting.clear();
-    server_list_remote_path = "/serverlist9.txt";
-    app_done = 0;
   }
 
   // A list naming both mirrors, each serving the release folder below the test's own folder.
@@ -94,9 +67,7 @@ class UpdateCheck : public ::testing::Test {
     return true;
   }
 
-  temp_tree work;
-  unsigned short port = 0;
-  std::string name, list_file;
+  std::string list_file;
 };
 
 TEST_F(UpdateCheck, TheListLeadsToTheDirectoryOfThePickedMirror) {

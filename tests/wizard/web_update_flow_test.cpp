@@ -30,6 +30,7 @@
 #include "support/process.h"
 #include "support/shell_double.h"
 #include "support/temp_tree.h"
+#include "support/update_check_fixture.h"
 #include "../install/web_mirror_fixture.h"
 #include "wizard/install_registry.h"
 #include "wizard/page_calls.h"
@@ -97,41 +98,21 @@ release_tree release_two() {
 // Bottom-bar points (English): Quit, Back, Next.
 constexpr float quit_x = 50, back_x = 600, next_x = 700, bar_y = 20;
 
-class Flow : public ::testing::Test {
+class Flow : public update_check_test {
  protected:
   void SetUp() override {
-    sim_info.clear();
-    std::memset(&stg, 0, sizeof stg);
+    update_check_test::SetUp();
+    if (HasFatalFailure()) return;
     std::memset(&next, 0, sizeof next);
-    reset_installer_state();
-    stg.download_os = 3;
-    reset_server_list();
-    install_name = no_install_name;
-    app_done = 0;
-    shell_double::reset();
-    shell_double::reopen_log();
     question_double::reset();
-    port = nginx_port();
-    ASSERT_NE(port, 0);
-    http.proxy_host = "127.0.0.1";
-    http.proxy_port = port;
-    name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    update_host_setting = nginx_hosts[0];
-    server_list_remote_path = "/" + name + "/serverlist9.txt";
-    remove_tree(nginx_root(nginx_hosts[0]) + name + "/");
-    make_folders(nginx_root(nginx_hosts[0]) + name + "/");
     for (int m = 0; m < 2; ++m) {
       mirror[m] = nginx_root(nginx_hosts[1 + m]) + name + "/Release 2/";
-      remove_tree(nginx_root(nginx_hosts[1 + m]) + name + "/");
       make_folders(mirror[m]);
     }
-    temp_path = work.path() + "tmp/";
-    make_folders(temp_path);
     install = work.path() + "Skyrill 9/";
     setenv("XDG_CONFIG_HOME", (work.path() + "config").c_str(), 1);
     dest_dir_path.clear();
     cmd_line_path.clear();
-    fetch_retry_delay_scale = 0;
 
     page_calls c;
     c.draw_string = rec_string;
@@ -151,16 +132,12 @@ class Flow : public ::testing::Test {
   }
   void TearDown() override {
     wizard_cancel_work();
-    checksum_directory_kill();
+    checksum_directory_kill();  // the scan stops before the staging folder goes
     leave_web_install();
-    for (int s = 0; s < http_slot_count; ++s) http.cancel(s);
     install_page_calls(page_calls{});
-    fetch_retry_delay_scale = 1;
-    update_host_setting.clear();
-    server_list_remote_path = "/serverlist9.txt";
     cmd_line_path.clear();
-    app_done = 0;
     unsetenv("XDG_CONFIG_HOME");
+    update_check_test::TearDown();
   }
 
   void publish(const release_tree& older, const release_tree& newer, const std::string& list = "") {
@@ -228,9 +205,7 @@ class Flow : public ::testing::Test {
     EXPECT_EQ(r.out, "");
   }
 
-  temp_tree work;
-  unsigned short port = 0;
-  std::string name, install, text;
+  std::string install, text;
   std::string mirror[2];
   std::vector<release_entry> newest;
 };
