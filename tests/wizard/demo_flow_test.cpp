@@ -34,6 +34,7 @@
 #include "support/process.h"
 #include "support/shell_double.h"
 #include "support/temp_tree.h"
+#include "support/wizard_flow_driver.h"
 #include "../install/web_mirror_fixture.h"
 #include "wizard/demo_flow.h"
 #include "wizard/install_registry.h"
@@ -64,17 +65,7 @@ int rec_action(float, float, float, int, int, const std::string& label, const st
   return label == click_label ? 1 : 0;
 }
 int rec_push(float, float, float, const std::string& label) { return label == click_label ? 1 : 0; }
-std::string subst(const std::string& text, const std::vector<std::string>& values) {
-  std::string out = text;
-  for (size_t i = 0; i < values.size(); ++i) {
-    const std::string open = "%" + std::to_string(i + 1) + ":";
-    size_t at = out.find(open);
-    if (at == std::string::npos) continue;
-    size_t close = out.find('%', at + open.size());
-    out.replace(at, close + 1 - at, values[i]);
-  }
-  return out;
-}
+using wizard_flow::subst;
 
 // The folder dialog: answers with chosen_folder.
 std::string chosen_folder;
@@ -219,24 +210,15 @@ class DemoFlow : public ::testing::Test {
   // One frame; a click at (x, y) when x >= 0.
   void frame(float x = -100, float y = -100) {
     seen = page_seen{};
-    mnw.mouse_x = x;
-    mnw.mouse_y = y;
-    mnw.mouse_down = x >= 0 ? 1 : 0;
-    mnw.mouse_held = mnw.mouse_down;
-    xtim.xtim_update();
-    BTN_begin_focus_ring();  // as the shell's frame does before the wizard's
-    APP_update();
+    wizard_flow::frame(x, y, [] {
+      mnw.mouse_held = mnw.mouse_down;
+      BTN_begin_focus_ring();  // as the shell's frame does before the wizard's
+    });
   }
   void next_click() { frame(next_x, bar_y); }
   void back_click() { frame(back_x, bar_y); }
   bool frames_until(const std::function<bool()>& done, double seconds = 60) {
-    const int64_t start = xtim_class::microsecs();
-    while (!done()) {
-      if (xtim_class::microsecs() - start > seconds * 1e6) return false;
-      frame();
-      usleep(500);
-    }
-    return true;
+    return wizard_flow::frames_until(done, [this] { frame(); }, seconds, 500);
   }
 
   // Welcome, licence accepted, servers checked: on the destination page.
