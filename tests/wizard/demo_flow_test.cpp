@@ -32,6 +32,7 @@
 #include "support/modified_file_question_double.h"
 #include "support/nginx_server.h"
 #include "support/process.h"
+#include "support/release_fixture.h"
 #include "support/shell_double.h"
 #include "support/temp_tree.h"
 #include "support/wizard_flow_driver.h"
@@ -82,16 +83,6 @@ int scripted_question(std::string question, std::string first_label, std::string
                       std::string second_text) {
   question_asked = {question, first_label, first_text, second_label, second_text};
   return question_answer;
-}
-
-// Text that does not compress, so that its archive takes a while to come.
-std::string noise(size_t size, unsigned seed) {
-  std::string out(size, '\0');
-  for (char& c : out) {
-    seed = seed * 1103515245u + 12345u;
-    c = static_cast<char>(seed >> 16);
-  }
-  return out;
 }
 
 release_tree demo_release(int big_files = 0) {

@@ -28,6 +28,7 @@
 #include "support/modified_file_question_double.h"
 #include "support/nginx_server.h"
 #include "support/process.h"
+#include "support/release_fixture.h"
 #include "support/shell_double.h"
 #include "support/temp_tree.h"
 #include "support/wizard_flow_driver.h"
@@ -262,16 +263,6 @@ TEST_F(Flow, CancelAtTheModifiedFileQuestionReturnsToTheDiskPage) {
   frame();
   EXPECT_EQ(g_wizard, net_check_disk);
   EXPECT_EQ(read_whole_file(install + "Resources/readme.txt"), "read me, release one\n");
-}
-
-// Text that does not compress, so that its archive takes a while to come.
-std::string noise(size_t size, unsigned seed) {
-  std::string out(size, '\0');
-  for (char& c : out) {
-    seed = seed * 1103515245u + 12345u;
-    c = static_cast<char>(seed >> 16);
-  }
-  return out;
 }
 
 TEST_F(Flow, BackDuringDownloadsThenNextLeavesTheRightTree) {
