@@ -5,15 +5,36 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "install/install_model.h"
+#include "install/installer_state.h"
+#include "install/web_update.h"
+#include "install/wizard_globals.h"
+#include "runtime/constants.h"
 #include "runtime/frame_clock.h"
 #include "runtime/shell_records.h"
+#include "wizard/server_list.h"
 #include "wizard/wizard_driver.h"
 
 namespace wizard_flow {
+
+// The installer's state as a run of the web flows starts with it: no model, the settings and the
+// next-update record cleared (downloads for this system), no server list, no web update under
+// way and no installation named.
+inline void reset_web_flow_state() {
+  sim_info.clear();
+  std::memset(&stg, 0, sizeof stg);
+  std::memset(&next, 0, sizeof next);
+  reset_installer_state();
+  stg.download_os = 3;
+  reset_server_list();
+  web_update_begin();
+  install_name = no_install_name;
+}
 
 // A stand-in for the shell's text substitution: each "%N:name%" becomes the N-th value.
 inline std::string subst(const std::string& text, const std::vector<std::string>& values) {

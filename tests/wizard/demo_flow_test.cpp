@@ -112,14 +112,7 @@ class DemoFlow : public ::testing::Test {
   static void TearDownTestSuite() { close_test_window(); }
 
   void SetUp() override {
-    sim_info.clear();
-    std::memset(&stg, 0, sizeof stg);
-    std::memset(&next, 0, sizeof next);
-    reset_installer_state();
-    stg.download_os = 3;
-    reset_server_list();
-    web_update_begin();
-    install_name = no_install_name;
+    wizard_flow::reset_web_flow_state();
     app_done = 0;
     shell_double::reset();
     question_double::reset();
