@@ -19,6 +19,7 @@
 #include "shell/shell_globals.h"
 #include "shell/startup.h"
 #include "support/display_fixture.h"
+#include "support/event_proc_window.h"
 #include "support/process.h"
 
 namespace {
@@ -41,12 +42,7 @@ class EventProcWindow : public testing::Test {
     frame_parts.swap_buffers = window_swap;
     frame_parts.handle_key_raw = [](const window_event& e) { keys.push_back(e); };
     keys.clear();
-    mnw = mnw_struct();
-    window_drawable_size(&mnw.draw_w, &mnw.draw_h);
-    mnw.pix_per_unit = 1;
-    mnw.topwi = -1;
-    MACIBM_clear_menus(1);
-    for (int i = 0; i < 5; ++i) MACIBM_event_proc();  // the window's own first events
+    start_event_proc_window();
   }
   void TearDown() override { frame_parts = shell_frame_parts(); }
   static void xdotool(std::vector<std::string> args) {
@@ -57,11 +53,7 @@ class EventProcWindow : public testing::Test {
   // Frames until the condition holds (a few seconds at most), then one more check.
   template <typename F>
   bool frames_until(F condition) {
-    for (int i = 0; i < 200; ++i) {
-      MACIBM_event_proc();
-      if (condition()) return true;
-    }
-    return false;
+    return event_frames_until(condition, 200);
   }
 };
 

@@ -19,12 +19,13 @@
 #include "shell/shell_globals.h"
 #include "shell/translation.h"
 #include "shell/widgets.h"
+#include "support/alert_recorder.h"
 #include "support/graphics_fixture.h"
 #include "support/interface_atlas.h"
 
 namespace {
 
-std::vector<std::string> alerts_seen;
+std::vector<std::string>& alerts_seen = recorded_alerts();
 int cmd_none, cmd_pause, cmd_faster, cmd_map, cmd_zoom;
 
 // Where the window puts things in a 1024 x 768 screen.
@@ -38,12 +39,7 @@ class KeyBindingWindow : public gl_graphics_test {
   static void SetUpTestSuite() {
     gl_graphics_test::SetUpTestSuite();
     ASSERT_TRUE(start_widgets_on_display(SKY_RESOURCES_DIR));
-    shell_hooks hooks;
-    hooks.alert = [](int, std::string l1, std::string l2, std::string, std::string, int, const char*, int) {
-      alerts_seen.push_back(l1 + " / " + l2);
-    };
-    hooks.translate = translate_lookup;
-    install_shell_hooks(hooks);
+    install_recording_shell_hooks();
     cmd_none = cmnd.add_cmd("sim/operation/none", "Does nothing.");
     cmd_pause = cmnd.add_cmd("sim/operation/pause_toggle", "Pause or run the simulation.");
     cmd_faster = cmnd.add_cmd("sim/operation/faster", "Run the simulation faster.");

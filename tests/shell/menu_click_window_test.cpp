@@ -13,6 +13,7 @@
 #include "shell/menus.h"
 #include "shell/startup.h"
 #include "support/display_fixture.h"
+#include "support/event_proc_window.h"
 #include "support/interface_atlas.h"
 #include "support/process.h"
 
@@ -38,12 +39,7 @@ class MenuClickWindow : public testing::Test {
     frame_parts.swap_buffers = window_swap;
     frame_parts.app_handlemenu = [](int code) { chosen.push_back(code); };
     chosen.clear();
-    mnw = mnw_struct();
-    window_drawable_size(&mnw.draw_w, &mnw.draw_h);
-    mnw.pix_per_unit = 1;
-    mnw.topwi = -1;
-    MACIBM_clear_menus(1);
-    for (int i = 0; i < 5; ++i) MACIBM_event_proc();  // the window's own first events
+    start_event_proc_window();
     window_ = run_process({"xdotool", "search", "--name", "."}).out;
     window_ = window_.substr(0, window_.find('\n'));
     ASSERT_FALSE(window_.empty());
@@ -70,11 +66,7 @@ class MenuClickWindow : public testing::Test {
   // Frames until the condition holds (a few seconds at most).
   template <typename F>
   bool frames_until(F condition) {
-    for (int i = 0; i < 300; ++i) {
-      MACIBM_event_proc();
-      if (condition()) return true;
-    }
-    return false;
+    return event_frames_until(condition, 300);
   }
   std::string window_;
 };

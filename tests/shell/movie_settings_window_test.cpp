@@ -25,6 +25,7 @@
 #include "shell/shell_globals.h"
 #include "shell/translation.h"
 #include "shell/widgets.h"
+#include "support/alert_recorder.h"
 #include "support/graphics_fixture.h"
 #include "support/interface_atlas.h"
 #include "support/temp_tree.h"
@@ -32,19 +33,14 @@
 namespace {
 
 constexpr int kOriginX = 112, kOriginY = 84;
-std::vector<std::string> alerts_seen;
+std::vector<std::string>& alerts_seen = recorded_alerts();
 
 class MovieSettings : public gl_graphics_test {
  protected:
   static void SetUpTestSuite() {
     gl_graphics_test::SetUpTestSuite();
     ASSERT_TRUE(start_widgets_on_display(SKY_RESOURCES_DIR));
-    shell_hooks hooks;
-    hooks.alert = [](int, std::string l1, std::string l2, std::string, std::string, int, const char*, int) {
-      alerts_seen.push_back(l1 + " / " + l2);
-    };
-    hooks.translate = translate_lookup;
-    install_shell_hooks(hooks);
+    install_recording_shell_hooks();
   }
   void SetUp() override {
     gl_graphics_test::SetUp();

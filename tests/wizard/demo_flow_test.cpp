@@ -32,8 +32,10 @@
 #include "support/modified_file_question_double.h"
 #include "support/nginx_server.h"
 #include "support/process.h"
+#include "support/release_fixture.h"
 #include "support/shell_double.h"
 #include "support/temp_tree.h"
+#include "support/wizard_flow_driver.h"
 #include "../install/web_mirror_fixture.h"
 #include "wizard/demo_flow.h"
 #include "wizard/install_registry.h"
@@ -64,17 +66,7 @@ int rec_action(float, float, float, int, int, const std::string& label, const st
   return label == click_label ? 1 : 0;
 }
 int rec_push(float, float, float, const std::string& label) { return label == click_label ? 1 : 0; }
-std::string subst(const std::string& text, const std::vector<std::string>& values) {
-  std::string out = text;
-  for (size_t i = 0; i < values.size(); ++i) {
-    const std::string open = "%" + std::to_string(i + 1) + ":";
-    size_t at = out.find(open);
-    if (at == std::string::npos) continue;
-    size_t close = out.find('%', at + open.size());
-    out.replace(at, close + 1 - at, values[i]);
-  }
-  return out;
-}
+using wizard_flow::subst;
 
 // The folder dialog: answers with chosen_folder.
 std::string chosen_folder;
@@ -91,16 +83,6 @@ int scripted_question(std::string question, std::string first_label, std::string
                       std::string second_text) {
   question_asked = {question, first_label, first_text, second_label, second_text};
   return question_answer;
-}
-
-// Text that does not compress, so that its archive takes a while to come.
-std::string noise(size_t size, unsigned seed) {
-  std::string out(size, '\0');
-  for (char& c : out) {
-    seed = seed * 1103515245u + 12345u;
-    c = static_cast<char>(seed >> 16);
-  }
-  return out;
 }
 
 release_tree demo_release(int big_files = 0) {
@@ -130,14 +112,7 @@ class DemoFlow : public ::testing::Test {
   static void TearDownTestSuite() { close_test_window(); }
 
   void SetUp() override {
-    sim_info.clear();
-    std::memset(&stg, 0, sizeof stg);
-    std::memset(&next, 0, sizeof next);
-    reset_installer_state();
-    stg.download_os = 3;
-    reset_server_list();
-    web_update_begin();
-    install_name = no_install_name;
+    wizard_flow::reset_web_flow_state();
     app_done = 0;
     shell_double::reset();
     question_double::reset();
@@ -219,24 +194,15 @@ class DemoFlow : public ::testing::Test {
   // One frame; a click at (x, y) when x >= 0.
   void frame(float x = -100, float y = -100) {
     seen = page_seen{};
-    mnw.mouse_x = x;
-    mnw.mouse_y = y;
-    mnw.mouse_down = x >= 0 ? 1 : 0;
-    mnw.mouse_held = mnw.mouse_down;
-    xtim.xtim_update();
-    BTN_begin_focus_ring();  // as the shell's frame does before the wizard's
-    APP_update();
+    wizard_flow::frame(x, y, [] {
+      mnw.mouse_held = mnw.mouse_down;
+      BTN_begin_focus_ring();  // as the shell's frame does before the wizard's
+    });
   }
   void next_click() { frame(next_x, bar_y); }
   void back_click() { frame(back_x, bar_y); }
   bool frames_until(const std::function<bool()>& done, double seconds = 60) {
-    const int64_t start = xtim_class::microsecs();
-    while (!done()) {
-      if (xtim_class::microsecs() - start > seconds * 1e6) return false;
-      frame();
-      usleep(500);
-    }
-    return true;
+    return wizard_flow::frames_until(done, [this] { frame(); }, seconds, 500);
   }
 
   // Welcome, licence accepted, servers checked: on the destination page.

@@ -37,6 +37,7 @@
 #include "support/release_fixture.h"
 #include "support/shell_double.h"
 #include "support/temp_tree.h"
+#include "support/wizard_flow_driver.h"
 #include "wizard/disc_screens.h"
 #include "wizard/install_registry.h"
 #include "wizard/page_calls.h"
@@ -166,17 +167,7 @@ inline int rec_action(float, float, float, int, int, const std::string& label, c
   seen().choices.push_back(label);
   return label == click_label() ? 1 : 0;
 }
-inline std::string subst(const std::string& text, const std::vector<std::string>& values) {
-  std::string out = text;
-  for (size_t i = 0; i < values.size(); ++i) {
-    const std::string open = "%" + std::to_string(i + 1) + ":";
-    size_t at = out.find(open);
-    if (at == std::string::npos) continue;
-    size_t close = out.find('%', at + open.size());
-    out.replace(at, close + 1 - at, values[i]);
-  }
-  return out;
-}
+using wizard_flow::subst;
 inline int scripted_abort(std::string question, std::string, std::string, std::string, std::string) {
   abort_questions().push_back(question);
   return abort_answer();
@@ -284,11 +275,7 @@ class Bench : public ::testing::Test {
   // One frame; a press at (x, y) when x >= 0 (the button goes down and up in the frame).
   void frame(float x = -100, float y = -100) {
     seen() = page_seen{};
-    mnw.mouse_x = x;
-    mnw.mouse_y = y;
-    mnw.mouse_down = mnw.mouse_held = x >= 0 ? 1 : 0;
-    xtim.xtim_update();
-    APP_update();
+    wizard_flow::frame(x, y, [] { mnw.mouse_held = mnw.mouse_down; });
     mnw.mouse_held = 0;
   }
   void next_click() { frame(next_x, bar_y); }
@@ -299,6 +286,16 @@ class Bench : public ::testing::Test {
       usleep(200);
     }
     return done();
+  }
+  // The disc step underway: the files decided, the ones to go deleted, the pipeline holding the
+  // rest of the disc.
+  void start_disc_step() {
+    ASSERT_EQ(choose_files(), 1);
+    make_dirs();
+    delete_files();
+    ASSERT_EQ(begin_disc_install(), 0);
+    int cursor = 0;
+    install_files(cursor, current_disk);
   }
   // A click on the centre of a map cell.
   void click_cell(int lon, int lat) { frame(world_map_cell_x(lon), world_map_cell_y(lat)); }

@@ -32,6 +32,7 @@
 #include "support/release_fixture.h"
 #include "support/shell_double.h"
 #include "support/temp_tree.h"
+#include "support/wizard_flow_driver.h"
 #include "wizard/disc_screens.h"
 #include "wizard/install_registry.h"
 #include "wizard/page_calls.h"
@@ -68,17 +69,7 @@ int rec_field(float, float, std::string* text, int, const std::string&, float) {
   *text = typed;
   return 1;
 }
-std::string subst(const std::string& text, const std::vector<std::string>& values) {
-  std::string out = text;
-  for (size_t i = 0; i < values.size(); ++i) {
-    const std::string open = "%" + std::to_string(i + 1) + ":";
-    size_t at = out.find(open);
-    if (at == std::string::npos) continue;
-    size_t close = out.find('%', at + open.size());
-    out.replace(at, close + 1 - at, values[i]);
-  }
-  return out;
-}
+using wizard_flow::subst;
 int scripted_chooser(const std::string&, const std::string&, std::string& io_path) {
   if (chooser_answer.empty()) return 0;
   io_path = chooser_answer;
@@ -206,22 +197,12 @@ class DiscFlow : public ::testing::Test {
 
   void frame(float x = -100, float y = -100) {
     seen = page_seen{};
-    mnw.mouse_x = x;
-    mnw.mouse_y = y;
-    mnw.mouse_down = x >= 0 ? 1 : 0;
-    xtim.xtim_update();
-    APP_update();
+    wizard_flow::frame(x, y);
   }
   void next_click() { frame(next_x, bar_y); }
   void back_click() { frame(back_x, bar_y); }
   bool frames_until(const std::function<bool()>& done, double seconds = 60) {
-    const int64_t start = xtim_class::microsecs();
-    while (!done()) {
-      if (xtim_class::microsecs() - start > seconds * 1e6) return false;
-      frame();
-      usleep(300);
-    }
-    return true;
+    return wizard_flow::frames_until(done, [this] { frame(); }, seconds, 300);
   }
   void register_copy(const std::string& folder) {
     make_folders(folder);

@@ -184,12 +184,7 @@ TEST_F(Repair, StoppingAtEachStage) {
   next_click();
   ASSERT_EQ(g_wizard, dvd_install_repair);
   // The repair underway: decided, the pipeline holding the files.
-  ASSERT_EQ(choose_files(), 1);
-  make_dirs();
-  delete_files();
-  ASSERT_EQ(begin_disc_install(), 0);
-  int cursor = 0;
-  install_files(cursor, current_disk);
+  ASSERT_NO_FATAL_FAILURE(start_disc_step());
   repair_is_running = 1;
 
   for (int answer : {0, 3}) {

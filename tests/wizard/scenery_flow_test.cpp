@@ -432,12 +432,7 @@ TEST_F(SceneryFlow, StopQuestionDuringTheInstall) {
   next_click();
   ASSERT_EQ(g_wizard, dvd_install_scenery);
   // The step underway: decided, the removed tile deleted, the pipeline holding the rest.
-  ASSERT_EQ(choose_files(), 1);
-  make_dirs();
-  delete_files();
-  ASSERT_EQ(begin_disc_install(), 0);
-  int cursor = 0;
-  install_files(cursor, current_disk);
+  ASSERT_NO_FATAL_FAILURE(start_disc_step());
   scenery_install_is_running = 1;
 
   for (int answer : {0, 3}) {

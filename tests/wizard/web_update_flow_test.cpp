@@ -28,8 +28,10 @@
 #include "support/modified_file_question_double.h"
 #include "support/nginx_server.h"
 #include "support/process.h"
+#include "support/release_fixture.h"
 #include "support/shell_double.h"
 #include "support/temp_tree.h"
+#include "support/wizard_flow_driver.h"
 #include "support/update_check_fixture.h"
 #include "../install/web_mirror_fixture.h"
 #include "wizard/install_registry.h"
@@ -62,17 +64,7 @@ int rec_action(float, float, float, int, int, const std::string& label, const st
 }
 int boxes_drawn = 0;
 int rec_box(float, float, int) { return boxes_drawn++ == click_box ? 1 : 0; }
-std::string subst(const std::string& text, const std::vector<std::string>& values) {
-  std::string out = text;
-  for (size_t i = 0; i < values.size(); ++i) {
-    const std::string open = "%" + std::to_string(i + 1) + ":";
-    size_t at = out.find(open);
-    if (at == std::string::npos) continue;
-    size_t close = out.find('%', at + open.size());
-    out.replace(at, close + 1 - at, values[i]);
-  }
-  return out;
-}
+using wizard_flow::subst;
 
 release_tree release_one() {
   release_tree t;
@@ -159,23 +151,13 @@ class Flow : public update_check_test {
   void frame(float x = -100, float y = -100) {
     seen = page_seen{};
     boxes_drawn = 0;
-    mnw.mouse_x = x;
-    mnw.mouse_y = y;
-    mnw.mouse_down = x >= 0 ? 1 : 0;
-    xtim.xtim_update();
-    APP_update();
+    wizard_flow::frame(x, y);
   }
   void next_click() { frame(next_x, bar_y); }
   void back_click() { frame(back_x, bar_y); }
   // Frames until the condition holds; false after the limit.
   bool frames_until(const std::function<bool()>& done, double seconds = 60) {
-    const int64_t start = xtim_class::microsecs();
-    while (!done()) {
-      if (xtim_class::microsecs() - start > seconds * 1e6) return false;
-      frame();
-      usleep(500);
-    }
-    return true;
+    return wizard_flow::frames_until(done, [this] { frame(); }, seconds, 500);
   }
   // Welcome to the disk-space page with "-path".
   void to_disk_page() {
@@ -281,16 +263,6 @@ TEST_F(Flow, CancelAtTheModifiedFileQuestionReturnsToTheDiskPage) {
   frame();
   EXPECT_EQ(g_wizard, net_check_disk);
   EXPECT_EQ(read_whole_file(install + "Resources/readme.txt"), "read me, release one\n");
-}
-
-// Text that does not compress, so that its archive takes a while to come.
-std::string noise(size_t size, unsigned seed) {
-  std::string out(size, '\0');
-  for (char& c : out) {
-    seed = seed * 1103515245u + 12345u;
-    c = static_cast<char>(seed >> 16);
-  }
-  return out;
 }
 
 TEST_F(Flow, BackDuringDownloadsThenNextLeavesTheRightTree) {

@@ -39,6 +39,7 @@
 #include "support/modified_file_question_double.h"
 #include "support/raw_peer.h"
 #include "support/temp_tree.h"
+#include "support/wizard_flow_driver.h"
 #include "wizard/disc_screens.h"
 #include "wizard/install_registry.h"
 #include "wizard/demo_flow.h"
@@ -121,14 +122,7 @@ class Pages : public ::testing::Test {
     tman.unload_texture(button_atlas_texture);
     tman.load_texture(4, button_atlas_texture, 1282, 100,
                       std::string("RESOURCE:elements_") + language_names[language] + ".png");
-    sim_info.clear();
-    std::memset(&stg, 0, sizeof stg);
-    std::memset(&next, 0, sizeof next);
-    reset_installer_state();
-    stg.download_os = 3;
-    reset_server_list();
-    web_update_begin();
-    install_name = no_install_name;
+    wizard_flow::reset_web_flow_state();
     dest_dir_path.clear();
     cmd_line_path.clear();
     for (int k = 0; k < max_servers; ++k) server_name[k].clear(), server_path[k].clear(), server_desc[k].clear();
