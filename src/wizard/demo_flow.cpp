@@ -43,18 +43,14 @@ std::string with_slash(std::string folder) {
 }
 
 void push_steps() {
-  step_names.clear();
-  step_funcs.clear();
-  auto add = [](const char* name, wizard_func f) {
-    step_names.push_back(tr(name));
-    step_funcs.push_back(f);
-  };
-  add("Welcome", demo_start);
-  add("License", demo_eula);
-  add("Check Servers", demo_get_updates);
-  add("Pick Destination", demo_pick_dest);
-  add("Install", demo_run_patch);
-  add("Finish", demo_done);
+  set_wizard_steps({
+      {"Welcome", demo_start},
+      {"License", demo_eula},
+      {"Check Servers", demo_get_updates},
+      {"Pick Destination", demo_pick_dest},
+      {"Install", demo_run_patch},
+      {"Finish", demo_done},
+  });
 }
 
 // The typed name with the blanks at either end trimmed.

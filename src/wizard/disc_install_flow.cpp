@@ -59,18 +59,14 @@ struct extra_cache {
 } extra;
 
 void push_install_steps() {
-  step_names.clear();
-  step_funcs.clear();
-  auto add = [](const char* name, wizard_func f) {
-    step_names.push_back(disc_tr(name));
-    step_funcs.push_back(f);
-  };
-  add("Welcome", dvd_start);
-  add("Pick Destination", dvd_pick_install);
-  add("License", dvd_eula_install);
-  add("Select Scenery", dvd_scenery_install);
-  add("Install", dvd_run_install);
-  add("Finish", dvd_done_install);
+  set_wizard_steps({
+      {"Welcome", dvd_start},
+      {"Pick Destination", dvd_pick_install},
+      {"License", dvd_eula_install},
+      {"Select Scenery", dvd_scenery_install},
+      {"Install", dvd_run_install},
+      {"Finish", dvd_done_install},
+  });
 }
 
 std::string with_slash(std::string folder) {

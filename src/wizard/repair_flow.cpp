@@ -23,18 +23,14 @@ std::string tr(const char* english) { return UTL_translate_string(english); }
 int num_file_install = 0;  // files the repair will install, counted on the confirm screen's first frame
 
 void push_repair_steps() {
-  step_names.clear();
-  step_funcs.clear();
-  auto add = [](const char* name, wizard_func f) {
-    step_names.push_back(tr(name));
-    step_funcs.push_back(f);
-  };
-  add("Welcome", dvd_start);
-  add("Select Skyrill", dvd_pick_repair);
-  add("Scan For Problems", dvd_scan_repair);
-  add("Confirm Repairs", dvd_confirm_repair);
-  add("Repair Skyrill", dvd_install_repair);
-  add("Finish", dvd_done_repair);
+  set_wizard_steps({
+      {"Welcome", dvd_start},
+      {"Select Skyrill", dvd_pick_repair},
+      {"Scan For Problems", dvd_scan_repair},
+      {"Confirm Repairs", dvd_confirm_repair},
+      {"Repair Skyrill", dvd_install_repair},
+      {"Finish", dvd_done_repair},
+  });
 }
 
 }  // namespace

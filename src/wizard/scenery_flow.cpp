@@ -28,18 +28,14 @@ std::string tr(const char* english) { return UTL_translate_string(english); }
 int scan_cursor = 0;  // histories handed to the scan so far
 
 void push_scenery_steps() {
-  step_names.clear();
-  step_funcs.clear();
-  auto add = [](const char* name, wizard_func f) {
-    step_names.push_back(tr(name));
-    step_funcs.push_back(f);
-  };
-  add("Welcome", dvd_start);
-  add("Select Skyrill", dvd_pick_scenery);
-  add("Scan Existing Scenery", dvd_scan_scenery);
-  add("Select New Scenery", dvd_edit_scenery);
-  add("Install Scenery", dvd_install_scenery);
-  add("Finish", dvd_done_scenery);
+  set_wizard_steps({
+      {"Welcome", dvd_start},
+      {"Select Skyrill", dvd_pick_scenery},
+      {"Scan Existing Scenery", dvd_scan_scenery},
+      {"Select New Scenery", dvd_edit_scenery},
+      {"Install Scenery", dvd_install_scenery},
+      {"Finish", dvd_done_scenery},
+  });
 }
 
 // The scan screen's twins.

@@ -32,18 +32,13 @@ std::string tr(const char* english) { return UTL_translate_string(english); }
 std::string sub(const std::string& text, const std::vector<std::string>& values) { return page_sub(text, values); }
 
 void push_steps() {
-  step_names.clear();
-  step_funcs.clear();
-  auto add = [](const char* name, wizard_func f) {
-    step_names.push_back(tr(name));
-    step_funcs.push_back(f);
-  };
-  add("Welcome", net_start);
-  if (cmd_line_path.empty()) add("Pick Destination", net_pick_dest);
-  add("Search for Updates", net_get_updates);
-  add("Check Disk Space", net_check_disk);
-  add("Install Updates", net_run_patch);
-  add("Finish", net_done);
+  std::vector<wizard_step> steps = {{"Welcome", net_start}};
+  if (cmd_line_path.empty()) steps.push_back({"Pick Destination", net_pick_dest});
+  steps.insert(steps.end(), {{"Search for Updates", net_get_updates},
+                             {"Check Disk Space", net_check_disk},
+                             {"Install Updates", net_run_patch},
+                             {"Finish", net_done}});
+  set_wizard_steps(steps);
 }
 
 }  // namespace

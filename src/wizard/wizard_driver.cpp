@@ -125,6 +125,15 @@ int interface_rect(float x, float y, int icon, int align, int* width, int enable
   return mnw.mouse_down && over ? 1 : 0;
 }
 
+void set_wizard_steps(const std::vector<wizard_step>& steps) {
+  step_names.clear();
+  step_funcs.clear();
+  for (const wizard_step& step : steps) {
+    step_names.push_back(UTL_translate_string(step.name));
+    step_funcs.push_back(step.func);
+  }
+}
+
 int wizard_quit(int, wizard_screen&) {
   app_done = 1;
   return 1;

@@ -33,6 +33,14 @@ extern wizard_func g_wizard;
 extern std::vector<std::string> step_names;
 extern std::vector<wizard_func> step_funcs;
 
+// One step of a flow: its English name (translated when the list is set) and its screen.
+struct wizard_step {
+  const char* name;
+  wizard_func func;
+};
+// Replaces the step list with these steps, in order.
+void set_wizard_steps(const std::vector<wizard_step>& steps);
+
 // Left edges of the bottom-bar icons in the 1024-wide button atlas: row k is icon k's left edge
 // (row k+1 its right edge); columns English, French, German. Icons: 0 Quit, 1 Back, 2 Next,
 // 3 and 4 the world map's, 5 unused, 6 Preferences.

@@ -58,6 +58,9 @@ std::string server_block(const std::string& folder, unsigned short port, const s
     << "    server_name " << name << ";\n"
     << "    root " << folder << "roots/" << name << ";\n"
     << "    location = /status/500 { return 500; }\n"
+    // Files in a folder named "slow" come at 2 MB/s a connection, for tests that must act while
+    // a download is still under way, however fast the machine.
+    << "    location ~ /slow/ { limit_rate 2m; }\n"
     << "  }\n";
   return s.str();
 }

@@ -93,7 +93,7 @@ release_tree demo_release(int big_files = 0) {
   t["All/Instructions/manual.txt"] = {"manual\n"};
   t["All/Output/.keep"] = {""};
   t["All/Skyrill"] = {"#!/bin/sh\necho ran > \"$(dirname \"$0\")/ran.txt\"\n", 0755};
-  for (int i = 0; i < big_files; ++i) t["All/Resources/big/b" + std::to_string(i) + ".bin"] = {noise(6000000, i + 3)};
+  for (int i = 0; i < big_files; ++i) t["All/Resources/slow/b" + std::to_string(i) + ".bin"] = {noise(6000000, i + 3)};
   return t;
 }
 

@@ -398,6 +398,19 @@ TEST_F(SceneryFlow, OnlyARegisteredCopyIsWorkedOn) {
 // Stopping before the install step changes nothing on disk: Back from the scan (which stops
 // it), Quit during the scan, Back from the map after clicking cells.
 TEST_F(SceneryFlow, StoppingBeforeTheInstallChangesNothing) {
+  // An installed tile of 400 MB (sparse) keeps the scan busy long enough for Back to find it
+  // running, however loaded the machine.
+  const std::string big = "All/Global Scenery/Skyrill Scenery/Earth nav data/+40-120/+44-118.dsf";
+  put(installed(big), "");
+  ASSERT_EQ(truncate(installed(big).c_str(), 400 << 20), 0);
+  file_version_struct v;
+  v.path = big;
+  v.sig_want = "0123456789abcdef0123456789abcdef";
+  v.is_global = 1;
+  v.sector_lon = 6;
+  v.sector_lat = 13;
+  sim_info.push_back({v});
+  before = tree_md5(dest_dir_path);
   frame();
   next_click();
   ASSERT_EQ(g_wizard, dvd_scan_scenery);
