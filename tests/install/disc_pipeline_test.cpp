@@ -155,12 +155,15 @@ class DiscInstall : public ::testing::Test {
   // Steps the pipeline once per "frame" until it ends; on a disc request plays the swap as the
   // change and check screens do, inserting the masters' next disc folder. Returns the last
   // result (1 or 3) and counts the requests.
-  int run(const disc_masters& d, int* requests = nullptr) {
+  // Steps the pipeline as the install screen does; *at (when given) keeps the cursor, so that a
+  // caller going on after a failure hands on the entries that follow, as the screen does.
+  int run(const disc_masters& d, int* requests = nullptr, int* at = nullptr) {
     int cursor = 0, asked = 0;
     for (int frame = 0; frame < 200000; ++frame) {
       int r = install_files(cursor, current_disk);
       if (r == install_done || r == install_failed) {
         if (requests) *requests = asked;
+        if (at) *at = cursor;
         return r;
       }
       if (r == install_other_disc) {
@@ -286,7 +289,8 @@ TEST_F(DiscInstall, FailuresReportTheFileAndLeaveTheInstalledFileWhole) {
     insert_first_disc(d);
     question_double::script({}, answer_replace);
     decide();
-    ASSERT_EQ(run(d), install_failed);
+    int cursor = 0;
+    ASSERT_EQ(run(d, nullptr, &cursor), install_failed);
     std::string message;
     const int code = install_files_get_error(message);
     if (r.expected_code) {
@@ -301,7 +305,7 @@ TEST_F(DiscInstall, FailuresReportTheFileAndLeaveTheInstalledFileWhole) {
     EXPECT_EQ(message, "");
     EXPECT_EQ(read_whole_file(installed(dest_dir_path, target)), "the user's older file\n");
     // The other files go on: the pipeline runs to its end after the failure.
-    int cursor = 0, result = 0;
+    int result = 0;
     while ((result = install_files(cursor, 0)) == install_busy || result == install_failed) usleep(100);
     EXPECT_EQ(result, install_done);
     EXPECT_EQ(md5sum_of(installed(dest_dir_path, "All/Resources/data 2.dat")),
