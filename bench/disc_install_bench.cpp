@@ -43,6 +43,7 @@
 #include "wizard/page_calls.h"
 #include "wizard/program_start.h"
 #include "wizard/wizard_driver.h"
+#include "wizard_window.h"
 
 namespace {
 using clock_type = std::chrono::steady_clock;
@@ -93,32 +94,7 @@ void page_pressing_continue() {
 }
 
 bool open_window(const char* resource_program) {
-  window_request request;
-  request.title = "disc install bench";
-  request.width = 800;
-  request.height = 600;
-  std::string problem;
-  if (!window_open(request, &problem)) {
-    std::fprintf(stderr, "no window: %s\n", problem.c_str());
-    return false;
-  }
-  window_set_swap_interval(0);
-  OGL_extensions::init_entry_points();
-  glExt.init_extensions();
-  reset_gl_state_cache();
-  TEX_reset_bind();
-  window_drawable_size(&mnw.draw_w, &mnw.draw_h);
-  mnw.topwi = 0;
-  OGL_pix_specs(0);
-  OGL_nrml_colors();
-  mnw.screen_w = 800;
-  mnw.screen_h = 600;
-  mnw.mouse_x = mnw.mouse_y = -100;
-  platform_set_executable_path(resource_program);
-  install_shell_page_calls();
-  tman.load_texture(4, background_texture, 0x501, 100, "RESOURCE:background.png");
-  tman.load_texture(4, 392, 0x502, 100, "RESOURCE:interface.png");
-  tman.load_texture(4, button_atlas_texture, 1282, 100, "RESOURCE:elements_English.png");
+  if (!open_wizard_window("disc install bench", resource_program)) return false;
   shell_use_frame_parts();
   frame_parts.app_update = page_pressing_continue;
   frame_parts.on_quit = wizard_cancel_work;

@@ -35,6 +35,7 @@
 #include "wizard/server_list.h"
 #include "wizard/web_update_flow.h"
 #include "wizard/wizard_driver.h"
+#include "wizard_window.h"
 
 namespace {
 double now() {
@@ -58,32 +59,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   xer.open(std::string(argv[3]) + "gui_update_bench.log");
-  window_request request;
-  request.title = "gui update bench";
-  request.width = 800;
-  request.height = 600;
-  std::string problem;
-  if (!window_open(request, &problem)) {
-    fprintf(stderr, "no window: %s\n", problem.c_str());
-    return 1;
-  }
-  window_set_swap_interval(0);
-  OGL_extensions::init_entry_points();
-  glExt.init_extensions();
-  reset_gl_state_cache();
-  TEX_reset_bind();
-  window_drawable_size(&mnw.draw_w, &mnw.draw_h);
-  mnw.topwi = 0;
-  OGL_pix_specs(0);
-  OGL_nrml_colors();
-  mnw.screen_w = 800;
-  mnw.screen_h = 600;
-  mnw.mouse_x = mnw.mouse_y = -100;
-  platform_set_executable_path(argv[5]);
-  install_shell_page_calls();
-  tman.load_texture(4, background_texture, 0x501, 100, "RESOURCE:background.png");
-  tman.load_texture(4, 392, 0x502, 100, "RESOURCE:interface.png");
-  tman.load_texture(4, button_atlas_texture, 1282, 100, "RESOURCE:elements_English.png");
+  if (!open_wizard_window("gui update bench", argv[5])) return 1;
 
   http.proxy_host = "127.0.0.1";
   http.proxy_port = atoi(argv[1]);
