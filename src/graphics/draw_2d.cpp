@@ -372,6 +372,8 @@ uint64_t OGL_back_buffer_digest() {
   return h;
 }
 
+void OGL_flush() { glFlush(); }
+
 void OGL_sbuff() {
   set_colour(1, 1, 1, ren.global_alpha);
   xtim_class::profile_chart("sb1", 0);

@@ -53,6 +53,9 @@ void OGL_2dquad_d(int ref, int colour, float alpha, float x, float y, float s, f
 // The current colour from a value in 0 to 1 along black, red, orange, yellow, green, blue and
 // purple.
 void OGL_spectrum_rgb(float v);
+// Hands the drawing issued so far to the renderer without waiting for it: a software renderer
+// then draws on its own threads while the caller goes on.
+void OGL_flush();
 // Ends the frame: swaps the buffers.
 void OGL_sbuff();
 // A 64-bit digest of the back buffer's pixels over the whole drawable (read back, so it waits

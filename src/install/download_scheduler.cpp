@@ -30,6 +30,7 @@
 #include "install/installer_state.h"
 #include "install/wizard_globals.h"
 #include "net/http_client.h"
+#include "platform/event_wait.h"
 #include "platform/threads.h"
 #include "runtime/shell_services.h"
 #include "runtime/worker_pool.h"
@@ -169,9 +170,13 @@ class file_task : public UTL_work_task {
 };
 
 UTL_worker_threads& workers() {
-  if (!unpack_workers)
+  if (!unpack_workers) {
     unpack_workers =
         new UTL_worker_threads(std::min<int>(stage_count, platform_processor_count()), stage_count);
+    // The main thread frees the stage of a finished unpack and hands out the next archive at
+    // once, not at its next frame.
+    unpack_workers->wake_owner(UTL_worker_threads::wake::each_task);
+  }
   return *unpack_workers;
 }
 
@@ -564,6 +569,7 @@ int grab_files() {
   // Done only when the list has been handed out and every running slot is past its end: with no
   // slot running, unfetched files must not read as a finished update.
   const bool unpacking = unpack_workers && unpack_workers->count_total_tasks() > 0;
+  if (unpacking) platform_watch_wakes();
   if (!unpacking) unpacking_kb = 0;  // no drift from the float sums
   bool done = next.file_cursor >= count && refetches.empty() && !unpacking;
   for (int i = 0; i < download_slot_count; ++i)

@@ -15,6 +15,7 @@
 #include "install/install_model.h"
 #include "install/installer_state.h"
 #include "install/wizard_globals.h"
+#include "platform/event_wait.h"
 #include "platform/threads.h"
 #include "runtime/md5.h"
 #include "runtime/shell_services.h"
@@ -137,6 +138,8 @@ int checksum_directory(int& cursor, float& progress) {
     // get more files.
     const int batches = (count + batch_size - 1) / batch_size;
     checksum_workers = new UTL_worker_threads(threads, std::max(4 * threads, batches));
+    // The page goes on as soon as the last batch is back, not at its next frame.
+    checksum_workers->wake_owner(UTL_worker_threads::wake::when_idle);
     xer << " Start of MD5 at " << process_seconds() << "\n";
   }
   while (cursor < count && checksum_workers->has_free_slot()) {
@@ -157,6 +160,7 @@ int checksum_directory(int& cursor, float& progress) {
     xer << " End of MD5 at " << process_seconds() << "\n";
     return 1;
   }
+  platform_watch_wakes();
   return 0;
 }
 

@@ -105,6 +105,8 @@ void fetch_directory() {
   web_update.directory_failures = 0;
   stg.dir_stage = 1;
   web_update.stage = web_update_stage::read_directory;
+  // The directory is read in the next step, without waiting for a frame.
+  platform_wake_wait();
 }
 
 void read_fetched_directory() {

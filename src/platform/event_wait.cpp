@@ -2,8 +2,11 @@
 
 #include <SDL2/SDL.h>
 #include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <vector>
@@ -14,6 +17,25 @@ using wait_clock = std::chrono::steady_clock;
 
 // The descriptors marked for the next wait, one entry per descriptor.
 std::vector<pollfd> watched;
+
+// A wake asked for and not yet taken by a wait, and the descriptor a wake makes readable, for a
+// wait that watches the wakes.
+std::atomic<bool> wake_pending{false};
+
+int wake_descriptor() {
+  static const int fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  return fd;
+}
+
+// Takes a pending wake: true when there was one. The descriptor is read whatever the flag says,
+// so a wake whose write came after the last take still counts once and never leaves the
+// descriptor readable for every later wait.
+bool take_wake() {
+  const bool pending = wake_pending.exchange(false);
+  uint64_t count = 0;
+  const bool written = wake_descriptor() >= 0 && read(wake_descriptor(), &count, sizeof count) > 0;
+  return pending || written;
+}
 
 // While a descriptor is watched, SDL's queue is looked at this often: SDL offers no way to wait
 // on its events and our descriptors together.
@@ -62,7 +84,19 @@ void platform_watch_descriptor(int fd, bool for_writing) {
   watched.push_back(pollfd{fd, events, 0});
 }
 
+void platform_wake_wait() {
+  if (wake_pending.exchange(true)) return;
+  const uint64_t one = 1;
+  if (wake_descriptor() >= 0) (void)!write(wake_descriptor(), &one, sizeof one);
+}
+
+void platform_watch_wakes() { platform_watch_descriptor(wake_descriptor(), false); }
+
 bool platform_wait_for_events(int timeout_ms) {
+  if (take_wake()) {
+    watched.clear();
+    return true;
+  }
   auto deadline = wait_clock::now() + std::chrono::milliseconds(std::max(timeout_ms, 0));
   bool woken;
   if (!SDL_WasInit(SDL_INIT_EVENTS))
@@ -73,5 +107,5 @@ bool platform_wait_for_events(int timeout_ms) {
   else
     woken = wait_for_descriptors_and_sdl(deadline);
   watched.clear();
-  return woken;
+  return take_wake() || woken;
 }

@@ -12,6 +12,16 @@
 // marks it again each frame, and a transfer nobody polls any more cannot make frames spin.
 void platform_watch_descriptor(int fd, bool for_writing);
 
+// Ends the next wait at once, or the wait under way if it watches the wakes (below). Safe on any
+// thread: background work calls it when it has finished something the frame should act on
+// (the last batch of a scan, an unpacked file), the frame itself when the next frame should come
+// without a wait (a new page). Wakes that come before a wait add up to one.
+void platform_wake_wait();
+
+// Marks the wakes for the next wait only, like a descriptor: whoever has background work under
+// way marks them each frame, so its wake ends a wait already under way.
+void platform_watch_wakes();
+
 // Waits up to timeout_ms milliseconds until an SDL event is pending (when SDL's event subsystem
 // is up) or a marked descriptor is ready, including an error or hang-up on it. True when one
 // of them woke the wait, false when the time-out passed. The pending event stays in the queue.

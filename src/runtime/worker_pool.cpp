@@ -4,6 +4,7 @@
 
 #include <exception>
 
+#include "platform/event_wait.h"
 #include "runtime/thread_layer.h"
 
 UTL_worker_threads::UTL_worker_threads(int thread_count, int slots) : slot_limit(slots) {
@@ -27,6 +28,7 @@ UTL_worker_threads::~UTL_worker_threads() {
 
 void UTL_worker_threads::enqueue_task(UTL_work_task* task) {
   ++tasks_in_flight;
+  unreturned.fetch_add(1);
   UTL_message_queue_write(input, task);
 }
 
@@ -70,5 +72,8 @@ __attribute__((no_sanitize("null"))) void* UTL_worker_threads::thread_func(void*
       task->escaped = "unknown exception";
     }
     UTL_message_queue_write(pool->output, task);
+    const bool idle = pool->unreturned.fetch_sub(1) == 1;
+    const wake when = pool->wake_when.load();
+    if (when == wake::each_task || (when == wake::when_idle && idle)) platform_wake_wait();
   }
 }

@@ -3,6 +3,7 @@
 // each frame, and drains with wait_retired_tasks before deleting the pool.
 #pragma once
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,11 @@ class UTL_worker_threads {
   UTL_work_task* wait_retired_tasks();
   int count_total_tasks() const { return tasks_in_flight; }
 
+  // When the owner's frame wait is woken (platform_wake_wait), once a finished task is back in
+  // the owner's reach: never, for every task, or when the last task under way is back.
+  enum class wake { never, each_task, when_idle };
+  void wake_owner(wake when) { wake_when = when; }
+
  private:
   static void* thread_func(void* pool);
 
@@ -45,5 +51,8 @@ class UTL_worker_threads {
   UTL_message_queue* output = nullptr;
   int slot_limit;
   int tasks_in_flight = 0;
+  std::atomic<wake> wake_when{wake::never};
+  // Tasks handed in and not yet handed back, counted by the threads too.
+  std::atomic<int> unreturned{0};
   std::vector<UTL_thread> threads, join_handles, ids;
 };

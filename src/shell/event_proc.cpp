@@ -262,6 +262,12 @@ void MACIBM_event_proc() {
   mouse_help_per_wind(mnw.topwi);
   if (frame_parts.standard_gui) frame_parts.standard_gui();
 
+  // The page's work goes on while the renderer draws the frame: on a software renderer the
+  // swap would otherwise wait for it with the page idle.
+  if (!mnw.modal && frame_parts.while_frame_renders) {
+    if (frame_parts.flush_drawing) frame_parts.flush_drawing();
+    frame_parts.while_frame_renders();
+  }
   note_picture();
   if (!(frame_parts.movie_per_frame && frame_parts.movie_per_frame()) && frame_parts.swap_buffers)
     frame_parts.swap_buffers();

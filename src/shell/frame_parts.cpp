@@ -119,6 +119,7 @@ void shell_use_frame_parts() {
 
   THREAD_set_gl_hooks(&gl_hooks);
   frame_parts.swap_buffers = OGL_sbuff;
+  frame_parts.flush_drawing = OGL_flush;
   frame_parts.pix_specs = OGL_pix_specs;
   frame_parts.viewport_2d = [] { OGL_viewport(2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0); };
   frame_parts.plot_back_col = OGL_plot_back_col;

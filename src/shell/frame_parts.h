@@ -17,17 +17,22 @@ struct shell_frame_parts {
   void (*app_update)() = nullptr;
   void (*app_handlemenu)(int code) = nullptr;
   void (*on_quit)() = nullptr;
+  // Work of the wizard's page that goes on while the frame it just drew is rendered, before
+  // the swap waits for that.
+  void (*while_frame_renders)() = nullptr;
 
   // Keys: one raw key or text event, and the per-frame repeat of held bindings.
   void (*handle_key_raw)(const window_event& event) = nullptr;
   void (*run_repeat_keys)() = nullptr;
 
-  // Graphics: GL specs of mnw, the 2-D viewport, the buffer swap, the background colour,
-  // text, text width, one textured quad (corners x, y, s, t), the GL state an alert starts
-  // from, the movie recorder's per-frame step (non-zero: it took the frame).
+  // Graphics: GL specs of mnw, the 2-D viewport, the buffer swap, the hand-over of the frame's
+  // drawing to the renderer, the background colour, text, text width, one textured quad
+  // (corners x, y, s, t), the GL state an alert starts from, the movie recorder's per-frame
+  // step (non-zero: it took the frame).
   void (*pix_specs)(int mode) = nullptr;
   void (*viewport_2d)() = nullptr;
   void (*swap_buffers)() = nullptr;
+  void (*flush_drawing)() = nullptr;
   void (*plot_back_col)() = nullptr;
   float (*draw_string)(int colour, float x, float y, const std::string& text, float width,
                        int align) = nullptr;

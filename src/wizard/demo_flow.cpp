@@ -239,7 +239,8 @@ int demo_pick_dest(int first, wizard_screen& page) {
 int demo_run_patch(int, wizard_screen& page) {
   page.title = tr("Installing");
   page.show_servers = 1;
-  if (!demo_install_is_running) {
+  const int starting = !demo_install_is_running;
+  if (starting) {
     totl_inst_rat = 0;
     // Decides every file (the destination page wanted them all), makes the folders, resets
     // the slots.
@@ -252,7 +253,7 @@ int demo_run_patch(int, wizard_screen& page) {
     created_folder = dest_dir_path;
     register_new_skyrill();
   }
-  if (install_page_step(page, totl_inst_rat)) {
+  if (install_page_step(starting, page, totl_inst_rat)) {
     reset_download_work();
     demo_install_is_running = 0;
     created_folder.clear();

@@ -26,6 +26,7 @@ int skyrill_main(int argc, char** argv) {
     // wizard's cancel path.
     shell_use_frame_parts();
     frame_parts.app_update = APP_update;
+    frame_parts.while_frame_renders = wizard_while_frame_renders;
     frame_parts.app_handlemenu = APP_handlemenu;
     frame_parts.on_quit = wizard_cancel_work;
     MACIBM_init(argc, argv);

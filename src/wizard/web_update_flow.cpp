@@ -193,7 +193,7 @@ int net_run_patch(int first, wizard_screen& page) {
       return 1;
     }
   }
-  if (install_page_step(page, totl_inst_rat)) {
+  if (install_page_step(first, page, totl_inst_rat)) {
     reset_download_work();
     page.go_next = net_done;
     return 1;
@@ -204,14 +204,39 @@ int net_run_patch(int first, wizard_screen& page) {
   return 0;
 }
 
-int install_page_step(wizard_screen& page, float& smoothed) {
+namespace {
+
+// Whether the list finished (or stopped on a problem) in the work done while the last frame
+// was rendered; the next frame of the page then ends the step.
+bool install_ended_while_drawn = false;
+
+// Steps the list until it ends or the time is up: true when it ended. A local failure (full
+// disk, no permission) stops the update; the finish page says so.
+bool grab_files_for(double seconds) {
   const double t0 = xtim_class::microsecs() * 1e-6;
   for (;;) {
     const int all_done = grab_files();
-    // A local failure (full disk, no permission) stops the update; the finish page says so.
-    if (all_done || stg.install_problem) return 1;
-    if (xtim_class::microsecs() * 1e-6 - t0 >= 0.02) break;
+    if (all_done || stg.install_problem) return true;
+    if (xtim_class::microsecs() * 1e-6 - t0 >= seconds) return false;
   }
+}
+
+// The transfers and unpacks are looked after while the software renderer draws the frame, for
+// about as long as that takes, instead of waiting in the swap.
+void install_while_drawn() {
+  if (!install_ended_while_drawn) install_ended_while_drawn = grab_files_for(0.005);
+}
+
+}  // namespace
+
+int install_page_step(int first, wizard_screen& page, float& smoothed) {
+  if (first) install_ended_while_drawn = false;
+  if (install_ended_while_drawn) {
+    install_ended_while_drawn = false;
+    return 1;
+  }
+  if (grab_files_for(0.02)) return 1;
+  page.while_drawn = install_while_drawn;
   // Smoothed once per frame, with a weight that never passes 1 on a long frame.
   const float dt = xtim.frame_period[0];
   const float alpha = std::fmin(1.0f, std::fmax(0.0f, 5 * dt));

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "install/installer_state.h"
+#include "platform/event_wait.h"
 #include "runtime/shell_records.h"
 #include "runtime/shell_services.h"
 #include "wizard/page_calls.h"
@@ -21,6 +22,8 @@ namespace {
 
 wizard_func last = nullptr;
 void (*last_cancel)() = nullptr;
+// The work of this frame's page while the frame is rendered.
+void (*frame_work)() = nullptr;
 
 // Colours of the palette.
 enum { col_white = 103, col_text = 12, col_step_now = 65, col_step = 45, col_beta = 69 };
@@ -145,15 +148,21 @@ void wizard_cancel_work() {
   if (cancel) cancel();
 }
 
+void wizard_while_frame_renders() {
+  if (frame_work && !app_done) frame_work();
+}
+
 void APP_handlemenu(int) {}
 void function_key(int) {}
 
 void wizard_driver_reset() {
   last = nullptr;
   last_cancel = nullptr;
+  frame_work = nullptr;
 }
 
 void APP_update() {
+  frame_work = nullptr;
   draw_background();
   draw_steps();
   if (!g_wizard) {
@@ -202,5 +211,8 @@ void APP_update() {
   if (interface_rect(760.0f - w, 12, 1, -1, nullptr, page.go_back != nullptr, page.go_back ? 0 : 2) && page.go_back)
     g_wizard = page.go_back;
   if (result && page.go_next) g_wizard = page.go_next;
+  // A new page is drawn at once, not after the frame's wait.
+  if (g_wizard != shown) platform_wake_wait();
+  else frame_work = page.while_drawn;
   // The finish page's quit ran through g_wizard = wizard_quit: its cancel runs at the loop's end.
 }

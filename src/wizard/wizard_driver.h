@@ -25,6 +25,8 @@ struct wizard_screen {
   std::vector<std::string> choices;
   std::vector<wizard_func> choice_funcs;
   void (*on_cancel)() = nullptr;  // stops the screen's work when the program ends
+  // Work the page goes on with while its frame is rendered, when the page stays current.
+  void (*while_drawn)() = nullptr;
 };
 
 // The current screen; null ends the program.
@@ -62,6 +64,10 @@ int wizard_quit(int first, wizard_screen& page);
 
 // One frame of the wizard.
 void APP_update();
+
+// The shown page's work while its frame is rendered (the shell calls it between the drawing and
+// the swap); nothing when the frame changed the page.
+void wizard_while_frame_renders();
 
 // Runs the cancel hook of the last page shown, once: the program calls it whenever the main
 // loop ends (Quit, wizard_quit, the window's close button, a null screen), so no worker pool

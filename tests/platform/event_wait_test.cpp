@@ -154,6 +154,39 @@ TEST_P(EventWait, MarksLastForOneWaitOnly) {
   EXPECT_GE(w.took, ran_its_time);
 }
 
+// Wakes: one asked for before a wait ends it at once, whether or not anything is watched; wakes
+// asked for together end one wait only. One asked for on another thread during a wait ends that
+// wait when the wakes are watched; when they are not, the wait runs its time and then reports it.
+TEST_P(EventWait, WakesEndOneWait) {
+  platform_wake_wait();
+  platform_wake_wait();
+  timed_wait w = wait_for(long_wait_ms);
+  EXPECT_TRUE(w.woken);
+  EXPECT_LT(w.took, at_once);
+  w = wait_for(short_wait_ms);
+  EXPECT_FALSE(w.woken);
+  EXPECT_GE(w.took, ran_its_time);
+
+  for (bool watched : {true, false}) {
+    SCOPED_TRACE(watched ? "wakes watched" : "wakes not watched");
+    if (watched) platform_watch_wakes();
+    std::thread waker([] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      platform_wake_wait();
+    });
+    w = wait_for(watched ? long_wait_ms : 400);
+    waker.join();
+    EXPECT_TRUE(w.woken);
+    EXPECT_LT(w.took, at_once);
+    if (!watched) {
+      EXPECT_GE(w.took, std::chrono::milliseconds(350));
+    }
+    w = wait_for(short_wait_ms);
+    EXPECT_FALSE(w.woken);
+    EXPECT_GE(w.took, ran_its_time);
+  }
+}
+
 // SDL's queue: an event that is waiting, or one that arrives during the wait, wakes it, with or
 // without a descriptor being watched, and is still there for the frame's drain loop.
 TEST(EventWaitSdl, PendingEventWakesTheWaitAndStaysQueued) {

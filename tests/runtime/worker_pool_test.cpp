@@ -8,7 +8,10 @@
 #include <memory>
 #include <set>
 #include <stdexcept>
+#include <thread>
 #include <vector>
+
+#include "platform/event_wait.h"
 
 #include "support/shell_double.h"
 
@@ -161,6 +164,55 @@ TEST(WorkerPool, DestroyingAnIdlePoolReturns) {
   auto start = std::chrono::steady_clock::now();
   { UTL_worker_threads pool(UTL_count_processors(), 4); }
   EXPECT_LT(seconds_since(start), 10.0);
+}
+
+
+// The owner's frame wait is woken as the pool was told: for every task back, when the last task
+// under way is back, or never. Each wake comes once the task can be collected.
+TEST(WorkerPool, WakesTheOwnersWaitAsTold) {
+  using wake = UTL_worker_threads::wake;
+  struct row {
+    const char* name;
+    wake when;
+    bool after_first, after_last;  // whether a wait wakes once one, then all, are back
+  };
+  const row rows[] = {
+      {"never", wake::never, false, false},
+      {"each task", wake::each_task, true, true},
+      {"when idle", wake::when_idle, false, true},
+  };
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.name);
+    platform_wait_for_events(0);  // no wake left from the row before
+    UTL_message_queue* gate;
+    UTL_message_queue_create(&gate);
+    std::vector<gated_task> tasks(3);
+    {
+      UTL_worker_threads pool(3, 3);
+      pool.wake_owner(r.when);
+      for (gated_task& t : tasks) {
+        t.gate = gate;
+        pool.enqueue_task(&t);
+      }
+      auto collect = [&](int left) {
+        const auto start = std::chrono::steady_clock::now();
+        while (pool.count_total_tasks() > left && seconds_since(start) < 10) {
+          if (!pool.check_retired_tasks()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        ASSERT_EQ(pool.count_total_tasks(), left);
+      };
+      UTL_message_queue_write(gate, nullptr);
+      collect(2);
+      platform_watch_wakes();
+      EXPECT_EQ(platform_wait_for_events(100), r.after_first);
+      UTL_message_queue_write(gate, nullptr);
+      UTL_message_queue_write(gate, nullptr);
+      collect(0);
+      platform_watch_wakes();
+      EXPECT_EQ(platform_wait_for_events(100), r.after_last);
+    }
+    UTL_message_queue_destroy(gate);
+  }
 }
 
 }  // namespace

@@ -153,6 +153,23 @@ TEST_F(EventProc, FirstFrameMakesTheMainScreenAndSwaps) {
   EXPECT_EQ(rec.app_updates, 1) << "a modal screen keeps the wizard from drawing";
 }
 
+// The page's work while its frame is rendered comes after the page's drawing has been handed to
+// the renderer and before the swap; a modal screen keeps it from running, as it keeps the page.
+TEST_F(EventProc, PageWorkRunsBetweenTheHandOverAndTheSwap) {
+  static std::string order;
+  order.clear();
+  frame_parts.app_update = [] { order += "page "; };
+  frame_parts.flush_drawing = [] { order += "flush "; };
+  frame_parts.while_frame_renders = [] { order += "work "; };
+  frame_parts.swap_buffers = [] { order += "swap "; };
+  frame();
+  EXPECT_EQ(order, "page flush work swap ");
+  MACIBM_startwind(2);
+  order.clear();
+  frame();
+  EXPECT_EQ(order, "swap ");
+}
+
 // Each press and release is seen in exactly one frame, also when both come in one frame.
 TEST_F(EventProc, ClickFlagsLastOneFrame) {
   frame();

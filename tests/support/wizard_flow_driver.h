@@ -57,12 +57,14 @@ inline void set_mouse(float x, float y) {
 }
 
 // One wizard frame with the mouse at (x, y): the clock ticks, then before_update (what a test's
-// shell does ahead of the wizard), then the wizard's update.
+// shell does ahead of the wizard), then the wizard's update and the page's work while the frame
+// would be rendered, as the shell's frame runs them.
 inline void frame(float x, float y, const std::function<void()>& before_update = {}) {
   set_mouse(x, y);
   xtim.xtim_update();
   if (before_update) before_update();
   APP_update();
+  wizard_while_frame_renders();
 }
 
 // Runs frame() until done() holds, resting pause_us between frames; false once seconds have

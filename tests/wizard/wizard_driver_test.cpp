@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "install/installer_state.h"
+#include "platform/event_wait.h"
 #include "runtime/shell_records.h"
 #include "runtime/shell_services.h"
 #include "wizard/page_calls.h"
@@ -49,8 +50,11 @@ bool a_has_next = true;
 int screen_b(int first, wizard_screen& page);
 int screen_c(int, wizard_screen&) { return 0; }
 void count_cancel() { ++cancels; }
+int works = 0;
+void count_work() { ++works; }
 int screen_a(int first, wizard_screen& page) {
   a_firsts += first;
+  page.while_drawn = count_work;
   if (a_has_next) page.go_next = screen_b;
   page.on_cancel = count_cancel;
   page.choices = {"one", "two"};
@@ -147,10 +151,36 @@ TEST_F(Driver, TransitionsByClickAndResult) {
     a_has_next = r.has_next;
     result_of_a = r.result;
     click_choice = r.choice;
+    platform_wait_for_events(0);
+    works = 0;
     click(r.x, bar_y);
     EXPECT_EQ(g_wizard, r.expected) << r.name;
     EXPECT_EQ(app_done, 0) << r.name;
+    // A new page comes at once, without the frame's wait; the page's work while its frame is
+    // rendered runs only when the page stays.
+    const bool changed = r.expected != screen_a;
+    EXPECT_EQ(platform_wait_for_events(0), changed) << r.name;
+    wizard_while_frame_renders();
+    EXPECT_EQ(works, changed ? 0 : 1) << r.name;
   }
+}
+
+TEST_F(Driver, PageWorkWhileRenderedOnlyForTheShownPage) {
+  g_wizard = screen_a;
+  works = 0;
+  frame();
+  wizard_while_frame_renders();
+  EXPECT_EQ(works, 1);
+  // A page without work clears the last one's; so does the end of the program.
+  g_wizard = screen_b;
+  frame();
+  wizard_while_frame_renders();
+  EXPECT_EQ(works, 1);
+  g_wizard = screen_a;
+  frame();
+  app_done = 1;
+  wizard_while_frame_renders();
+  EXPECT_EQ(works, 1);
 }
 
 TEST_F(Driver, ResultWinsOverBackInTheSameFrame) {
