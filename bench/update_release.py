@@ -1,8 +1,11 @@
 #!/usr/bin/env python3
 # The release and the old installation of the update benchmarks (bench/update, bench/gui-update):
-#   update_release.py MIRROR_FOLDER INSTALL_FOLDER WANT_FILE FILES MEGABYTES
+#   update_release.py MIRROR_FOLDER INSTALL_FOLDER WANT_FILE FILES MEGABYTES [LARGE_MEGABYTES]
+# LARGE_MEGABYTES (default 0): one more file of that size, changed in the release (a scenery
+# file that is hundreds of megabytes).
 import hashlib, io, multiprocessing, os, random, sys, zipfile
 mirror, inst, want_path, count, megabytes = sys.argv[1], sys.argv[2], sys.argv[3], int(sys.argv[4]), int(sys.argv[5])
+large_mb = int(sys.argv[6]) if len(sys.argv) > 6 else 0
 rng = random.Random(9)
 big = max(1, count * 3 // 100)
 small_total = megabytes * 10**6 // 2
@@ -11,6 +14,11 @@ sizes = [big_size] * big + [max(1, int(rng.expovariate(1.0) * small_total / (cou
 rng.shuffle(sizes)
 paths = ["All/folder %02d/file %04d.dat" % (i % 40, i) for i in range(count)]
 changed = set(rng.sample(range(count), count * 30 // 100))
+if large_mb > 0:
+    sizes.append(large_mb * 10**6)
+    paths.append("All/scenery/large tile.dat")
+    changed.add(count)
+    count += 1
 gone = ["All/folder %02d/retired %04d.dat" % (i % 40, i) for i in range(count * 5 // 100)]
 
 def make(i):
