@@ -11,6 +11,7 @@
 #include "install/install_model.h"
 #include "install/installer_state.h"
 #include "install/wizard_globals.h"
+#include "platform/event_wait.h"
 #include "platform/threads.h"
 #include "runtime/shell_services.h"
 
@@ -115,10 +116,16 @@ int install_files(int& cursor, int disk) {
   const int count = static_cast<int>(sim_info.size());
   if (!copy_pool) {
     copy_pool = new UTL_worker_threads(1, pool_slots);
+    // A copied archive goes on to the unpackers, and a finished file makes room for the next
+    // copy, as soon as it is back rather than at the next frame.
+    copy_pool->wake_owner(UTL_worker_threads::wake::each_task);
     queued_bytes = 0;
     make_folder(staging_folder());
   }
-  if (!unzip_pool) unzip_pool = new UTL_worker_threads(platform_processor_count(), pool_slots);
+  if (!unzip_pool) {
+    unzip_pool = new UTL_worker_threads(platform_processor_count(), pool_slots);
+    unzip_pool->wake_owner(UTL_worker_threads::wake::each_task);
+  }
 
   while (cursor < count && !newest_version(cursor).do_install) ++cursor;
   while (cursor < count && copy_pool->has_free_slot()) {
@@ -149,7 +156,10 @@ int install_files(int& cursor, int disk) {
     install_err_msg.clear();
   }
 
-  if (in_flight()) return install_busy;
+  if (in_flight()) {
+    platform_watch_wakes();
+    return install_busy;
+  }
   if (cursor >= count) {
     delete_pools();
     return install_done;
