@@ -16,6 +16,7 @@
 #include "wizard/disk_space_report.h"
 #include "wizard/install_registry.h"
 #include "wizard/licence_screen.h"
+#include "wizard/new_copy_destination.h"
 #include "wizard/page_calls.h"
 #include "wizard/web_update_flow.h"
 
@@ -51,20 +52,6 @@ void push_steps() {
       {"Install", demo_run_patch},
       {"Finish", demo_done},
   });
-}
-
-// The typed name with the blanks at either end trimmed.
-std::string trimmed(const std::string& typed) {
-  const char* blanks = " \t";
-  const size_t from = typed.find_first_not_of(blanks);
-  if (from == std::string::npos) return "";
-  return typed.substr(from, typed.find_last_not_of(blanks) + 1 - from);
-}
-
-// A name that is a folder of its own inside the parent: never a path that climbs out of it or
-// names it, since Cancel deletes that folder with everything in it.
-bool usable_name(const std::string& name) {
-  return name != "." && name != ".." && name.find('/') == std::string::npos;
 }
 
 // Stops the install and deletes the partial copy: only the folder this install created, and
@@ -199,34 +186,13 @@ int demo_pick_dest(int first, wizard_screen& page) {
   const float x = w / 2 + 310 + label_w;
   if (BTN_enterstring(x, 200, &install_folder, 256, "-" + name_label, 760 - x, 0)) changed = true;
 
-  const std::string name = trimmed(install_folder);
-  if (name.empty()) {
-    dest_dir_path = parent_dir;
+  const new_copy_destination d = judge_new_copy_name(parent_dir, install_folder);
+  dest_dir_path = d.folder;
+  page.text = new_copy_destination_text(d, parent_dir, desktop_f);
+  if (d.verdict != new_copy_verdict::usable) {
     page.go_next = nullptr;
-    page.text = tr("Please pick a name for your Skyrill 9 installation...");
     return 0;
   }
-  if (!usable_name(name)) {
-    dest_dir_path = parent_dir;
-    page.go_next = nullptr;
-    page.text = sub(tr("The name '%1:install name%' cannot be a folder name.\n\nPlease pick a name without "
-                       "\"/\" that is not \".\" or \"..\"."),
-                    {name});
-    return 0;
-  }
-  dest_dir_path = parent_dir + name + "/";
-  struct stat st;
-  if (lstat((parent_dir + name).c_str(), &st) == 0) {
-    page.go_next = nullptr;
-    page.text = sub(tr("The folder '%1:install name%' already exists inside the folder '%2:parent folder%'.\n\n"
-                       "Please change the install name or destination."),
-                    {name, parent_dir});
-    return 0;
-  }
-  page.text = sub(tr("I will create the folder '%1:install name%' inside the folder '%2:parent folder%'."),
-                  {name, parent_dir});
-  if (parent_dir == desktop_f)
-    page.text += sub(tr("\n\n(The folder %1:install name% will appear on your desktop.)"), {name});
   if (changed) size_new_copy();
   if (!UTIL_disk_space(tr("You have enough free disk space to install the Skyrill 9 demo at this location."),
                        tr("You do not have enough free disk space to install the Skyrill 9 demo at this location.  "

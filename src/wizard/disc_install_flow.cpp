@@ -28,6 +28,7 @@
 #include "wizard/disk_space_report.h"
 #include "wizard/install_registry.h"
 #include "wizard/licence_screen.h"
+#include "wizard/new_copy_destination.h"
 #include "wizard/page_calls.h"
 #include "wizard/web_update_flow.h"
 
@@ -80,14 +81,6 @@ bool anything_at(const std::string& path) {
   if (p.size() > 1 && p.back() == '/') p.pop_back();
   struct stat st;
   return lstat(p.c_str(), &st) == 0;
-}
-
-// A name the user typed for the new copy's folder: one path component, not "." or "..", not
-// only blanks and without blanks around it (they would not show in the dialogs).
-bool usable_folder_name(const std::string& name) {
-  if (!is_safe_release_name(name)) return false;
-  const char first = name.front(), last = name.back();
-  return first != ' ' && first != '\t' && last != ' ' && last != '\t';
 }
 
 // The steps the user did not ask to keep: when this run made the installation folder, it goes
@@ -379,32 +372,13 @@ int dvd_pick_install(int first, wizard_screen& page) {
                       static_cast<float>(760 - x)))
     choice_changed = true;
 
-  if (install_folder.empty()) {
-    dest_dir_path = parent_dir;
+  const new_copy_destination d = judge_new_copy_name(parent_dir, install_folder);
+  dest_dir_path = d.folder;
+  page.text = new_copy_destination_text(d, parent_dir, desktop_f);
+  if (d.verdict != new_copy_verdict::usable) {
     page.go_next = nullptr;
-    page.text = disc_tr("Please pick a name for your Skyrill 9 installation...");
     return 0;
   }
-  if (!usable_folder_name(install_folder)) {
-    dest_dir_path = parent_dir;
-    page.go_next = nullptr;
-    page.text = disc_sub(disc_tr("'%1:install name%' cannot be the name of a folder.  Please pick another name for "
-                                 "your Skyrill 9 installation."),
-                         {install_folder});
-    return 0;
-  }
-  dest_dir_path = parent_dir + install_folder + "/";
-  if (anything_at(dest_dir_path)) {
-    page.go_next = nullptr;
-    page.text = disc_sub(disc_tr("The folder '%1:install name%' already exists inside the folder '%2:parent "
-                                 "folder%'.\n\nPlease change the install name or destination."),
-                         {install_folder, parent_dir});
-    return 0;
-  }
-  page.text = disc_sub(disc_tr("I will create the folder '%1:install name%' inside the folder '%2:parent folder%'."),
-                       {install_folder, parent_dir});
-  if (parent_dir == desktop_f)
-    page.text += disc_sub(disc_tr("\n\n(The folder %1:install name% will appear on your desktop.)"), {install_folder});
   if (choice_changed) {
     choice_changed = false;
     set_install_filter(1, 1);

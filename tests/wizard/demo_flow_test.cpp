@@ -348,16 +348,17 @@ TEST_F(DemoFlow, TheDestinationNameDecidesWhetherNextIsOn) {
   struct row {
     std::string parent, typed, text, dest;
   };
-  const std::string refused = "cannot be a folder name";
+  const std::string refused = "cannot be the name of a folder.  Please pick another name for your Skyrill 9 installation.";
   const std::vector<row> rows = {
       {parent, "", "Please pick a name for your Skyrill 9 installation...", parent},
       {parent, "   ", "Please pick a name for your Skyrill 9 installation...", parent},
       {parent, "Taken", "The folder 'Taken' already exists inside the folder '" + parent +
                             "'.\n\nPlease change the install name or destination.", ""},
-      {parent, "a/b", refused, parent},
-      {parent, "..", refused, parent},
-      {parent, ".", refused, parent},
-      {parent, "../x", refused, parent},
+      {parent, "a/b", "'a/b' " + refused, parent},
+      {parent, "..", "'..' " + refused, parent},
+      {parent, " . ", "'.' " + refused, parent},
+      {parent, "../x", "'../x' " + refused, parent},
+      {parent, "a\\b", "'a\\b' " + refused, parent},
       {parent, "  My Demo ", "I will create the folder 'My Demo' inside the folder '" + parent + "'.",
        parent + "My Demo/"},
       {desktop, "Demo", "I will create the folder 'Demo' inside the folder '" + desktop +

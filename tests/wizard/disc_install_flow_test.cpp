@@ -375,12 +375,13 @@ TEST_F(DiscFlow, PickScreenRefusesNamesThatAreNoNewFolder) {
       {"..", "'..'" + bad_name, false},
       {"a/b", "'a/b'" + bad_name, false},
       {"/", "'/'" + bad_name, false},
-      {"   ", "'   '" + bad_name, false},
-      {"Sky ", "'Sky '" + bad_name, false},
+      // Blanks around a name are dropped, as on the demo's page.
+      {"   ", "Please pick a name for your Skyrill 9 installation...", false},
+      {" a/b ", "'a/b'" + bad_name, false},
       {"Taken",
        "The folder 'Taken' already exists inside the folder '" + parent + "'.\n\nPlease change the install name or destination.",
        false},
-      {"Takem", "I will create the folder 'Takem' inside the folder '" + parent + "'.", true},
+      {" Takem\t", "I will create the folder 'Takem' inside the folder '" + parent + "'.", true},
   };
   for (const row& r : rows) {
     SCOPED_TRACE("name \"" + r.name + "\"");
