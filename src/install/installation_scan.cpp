@@ -26,6 +26,8 @@ int checksum_thread_count = 0;
 namespace {
 
 const int batch_size = 10;
+// The longest wait between frames while the scan runs, in milliseconds.
+const int scan_frame_wait_ms = 50;
 
 // Set by the cancel hook so that running batches stop between files instead of finishing ten
 // large files each.
@@ -160,7 +162,10 @@ int checksum_directory(int& cursor, float& progress) {
     xer << " End of MD5 at " << process_seconds() << "\n";
     return 1;
   }
+  // The last batch wakes the frame; until then frames only move the progress bar, and a few a
+  // second leave the processors to the scan.
   platform_watch_wakes();
+  platform_stretch_next_wait(scan_frame_wait_ms);
   return 0;
 }
 

@@ -21,6 +21,8 @@ std::vector<pollfd> watched;
 // A wake asked for and not yet taken by a wait, and the descriptor a wake makes readable, for a
 // wait that watches the wakes.
 std::atomic<bool> wake_pending{false};
+// The least length of the next wait, in milliseconds.
+int stretch_ms = 0;
 
 int wake_descriptor() {
   static const int fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
@@ -90,9 +92,13 @@ void platform_wake_wait() {
   if (wake_descriptor() >= 0) (void)!write(wake_descriptor(), &one, sizeof one);
 }
 
+void platform_stretch_next_wait(int ms) { stretch_ms = std::max(stretch_ms, ms); }
+
 void platform_watch_wakes() { platform_watch_descriptor(wake_descriptor(), false); }
 
 bool platform_wait_for_events(int timeout_ms) {
+  timeout_ms = std::max(timeout_ms, stretch_ms);
+  stretch_ms = 0;
   if (take_wake()) {
     watched.clear();
     return true;

@@ -22,6 +22,11 @@ void platform_wake_wait();
 // way marks them each frame, so its wake ends a wait already under way.
 void platform_watch_wakes();
 
+// Lets the next wait last up to ms even when its caller asks for less, for background work that
+// wakes the wait when it is done: the frames in between only redraw its progress, and on a
+// software renderer each of them takes processor time from the work. Forgotten after that wait.
+void platform_stretch_next_wait(int ms);
+
 // Waits up to timeout_ms milliseconds until an SDL event is pending (when SDL's event subsystem
 // is up) or a marked descriptor is ready, including an error or hang-up on it. True when one
 // of them woke the wait, false when the time-out passed. The pending event stays in the queue.

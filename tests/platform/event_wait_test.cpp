@@ -187,6 +187,28 @@ TEST_P(EventWait, WakesEndOneWait) {
   }
 }
 
+// A stretch makes the next wait last at least that long, and only the next: a wake (watched) still
+// ends it at once.
+TEST_P(EventWait, AStretchLengthensTheNextWaitOnly) {
+  platform_stretch_next_wait(300);
+  timed_wait w = wait_for(10);
+  EXPECT_FALSE(w.woken);
+  EXPECT_GE(w.took, std::chrono::milliseconds(250));
+  w = wait_for(10);
+  EXPECT_LT(w.took, std::chrono::milliseconds(250));
+
+  platform_stretch_next_wait(long_wait_ms);
+  platform_watch_wakes();
+  std::thread waker([] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    platform_wake_wait();
+  });
+  w = wait_for(10);
+  waker.join();
+  EXPECT_TRUE(w.woken);
+  EXPECT_LT(w.took, at_once);
+}
+
 // SDL's queue: an event that is waiting, or one that arrives during the wait, wakes it, with or
 // without a descriptor being watched, and is still there for the frame's drain loop.
 TEST(EventWaitSdl, PendingEventWakesTheWaitAndStaysQueued) {
