@@ -518,6 +518,9 @@ class Pages : public ::testing::Test {
     demo_set_destination(fixed_root, "Skyrill 9");
     shoot(language, "demo-5-name-exists");
 
+    demo_set_destination(fixed_root, "Demo/Copy");
+    shoot(language, "demo-5-name-refused");
+
     g_wizard = demo_done;
     dest_dir_path = fixed_root + "Skyrill 9 Demo/";
     stg.install_problem = 0;
