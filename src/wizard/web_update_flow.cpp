@@ -308,14 +308,20 @@ int net_done(int first, wizard_screen& page) {
 
 int dvd_do_run_sim(int first, wizard_screen& page) {
   const std::string program = dest_dir_path + launch_bundle_executable;
+  // Every flow's last page offers the start: this page keeps that page's title, and Back returns
+  // there (the web update's finish page when nothing came before).
+  static wizard_func back_to = nullptr;
+  static std::string title;
   if (first) {
+    back_to = wizard_came_from() ? wizard_came_from() : net_done;
+    title = wizard_came_from_title().empty() ? tr("Finshed Web Update") : wizard_came_from_title();
     // Ends the process with status 1 once the simulator has really started.
     int code = launch_app(program, "", 1);
     launch_problem = std::strerror(code ? code : ENOENT);
   }
-  page.title = tr("Finshed Web Update");
+  page.title = title;
   page.text = sub(tr("I could not start %1:program%: %2:reason%."), {program, launch_problem});
-  page.go_back = net_done;
+  page.go_back = back_to;
   page.go_next = wizard_quit;
   return 0;
 }

@@ -22,6 +22,9 @@ namespace {
 
 wizard_func last = nullptr;
 void (*last_cancel)() = nullptr;
+// The screen before the current one and its title; the title of the last frame's page.
+wizard_func came_from = nullptr;
+std::string came_from_title, last_title;
 // The work of this frame's page while the frame is rendered.
 void (*frame_work)() = nullptr;
 
@@ -155,8 +158,14 @@ void wizard_while_frame_renders() {
 void APP_handlemenu(int) {}
 void function_key(int) {}
 
+wizard_func wizard_came_from() { return came_from; }
+const std::string& wizard_came_from_title() { return came_from_title; }
+
 void wizard_driver_reset() {
   last = nullptr;
+  came_from = nullptr;
+  came_from_title.clear();
+  last_title.clear();
   last_cancel = nullptr;
   frame_work = nullptr;
 }
@@ -173,7 +182,12 @@ void APP_update() {
   wizard_screen page;
   const wizard_func shown = g_wizard;
   const int first = shown != last ? 1 : 0;
+  if (first) {
+    came_from = last;
+    came_from_title = last_title;
+  }
   const int result = shown(first, page);
+  last_title = page.title;
   if (first) {
     xer << "Wizard page: " << page.title << "\n";
     xer.flush();

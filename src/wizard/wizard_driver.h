@@ -78,5 +78,11 @@ void wizard_cancel_work();
 void APP_handlemenu(int item);
 void function_key(int key);
 
+// The screen shown before the current one, and its title, as they were when the current one
+// became current: for a screen any flow can open, whose Back returns there. Null and empty at
+// the first screen.
+wizard_func wizard_came_from();
+const std::string& wizard_came_from_title();
+
 // Forgets the previous frame's screen (the next frame is a first frame); for tests.
 void wizard_driver_reset();

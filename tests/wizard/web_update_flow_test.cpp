@@ -397,6 +397,34 @@ TEST_F(Flow, AFailedSimulatorStartIsShownOnceNotRetried) {
   EXPECT_EQ(launches, 1u);
 }
 
+// Any flow's last page offers the start; a failed start keeps that page's title and Back returns
+// to it.
+int offering_page(int, wizard_screen& page) {
+  page.title = "Finished Elsewhere";
+  page.choices = {"Fly Skyrill Now"};
+  page.choice_funcs = {dvd_do_run_sim};
+  return 0;
+}
+
+TEST_F(Flow, AFailedStartGoesBackToThePageThatOfferedIt) {
+  install_tree(release_two(), install);
+  unlink((install + "Skyrill").c_str());
+  dest_dir_path = install;
+  g_wizard = offering_page;
+  frame();
+  click_label = "Fly Skyrill Now";
+  frame();
+  click_label.clear();
+  ASSERT_EQ(g_wizard, dvd_do_run_sim);
+  frame();
+  frame();
+  EXPECT_EQ(seen.title, "Finished Elsewhere");
+  EXPECT_NE(seen.text.find("I could not start " + install + "Skyrill"), std::string::npos) << seen.text;
+  // Back stands left of the narrower Quit picture that ends the bar here.
+  frame(660, bar_y);
+  EXPECT_EQ(g_wizard, offering_page);
+}
+
 TEST_F(Flow, CommandLinePathMustBeAnInstallation) {
   install_tree(release_one(), install);
   EXPECT_EQ(accept_command_line_path(install.substr(0, install.size() - 1)), install);
