@@ -14,7 +14,7 @@ enum class new_copy_verdict {
 struct new_copy_destination {
   new_copy_verdict verdict = new_copy_verdict::no_name;
   std::string name;    // what was typed, without the blanks at either end
-  std::string folder;  // parent + name + "/"; the parent alone while there is no usable name
+  std::string folder;  // parent + name + "/"; the parent alone while the name is missing or unusable
 };
 
 // parent ends in "/". Blanks typed around the name are dropped: they would not show in the

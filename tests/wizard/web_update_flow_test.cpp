@@ -382,10 +382,15 @@ TEST_F(Flow, ANewerInstallerListOpensItsPageAndQuits) {
   EXPECT_EQ(shell_double::urls()[0], "https://maker.example/new");
 }
 
-TEST_F(Flow, AFailedSimulatorStartIsShownOnceNotRetried) {
+// The destination is an installation of release two whose simulator program is missing.
+void install_without_simulator(const std::string& install) {
   install_tree(release_two(), install);
   unlink((install + "Skyrill").c_str());
   dest_dir_path = install;
+}
+
+TEST_F(Flow, AFailedSimulatorStartIsShownOnceNotRetried) {
+  install_without_simulator(install);
   g_wizard = dvd_do_run_sim;
   frame();
   frame();
@@ -407,9 +412,7 @@ int offering_page(int, wizard_screen& page) {
 }
 
 TEST_F(Flow, AFailedStartGoesBackToThePageThatOfferedIt) {
-  install_tree(release_two(), install);
-  unlink((install + "Skyrill").c_str());
-  dest_dir_path = install;
+  install_without_simulator(install);
   g_wizard = offering_page;
   frame();
   click_label = "Fly Skyrill Now";
