@@ -46,14 +46,20 @@ struct panel_cell {
   float a, bb, bt;
   float mx, my, oy;
   int title_colour;
+  // The cell's middle rows do not change across its middle columns, nor its middle columns
+  // down its middle rows (with a texel to spare either side for filtering): the middle and the
+  // border strips are then drawn stretched, one quad each, and look as the repeated tiles do.
+  // A software renderer pays per quad: a wizard-sized panel is some 1,500 tiles.
+  bool plain_middle;
 };
 
 const panel_cell* panel_cell_of(int type) {
   // Borders are 0.35 of the cell across and 0.3 of it up and down, worked out in double
   // precision; only the drop-down menu has borders of its own.
-  auto cell = [](int ref, float s0, float t0, double size, float mx, float my, float oy, int colour) {
+  auto cell = [](int ref, float s0, float t0, double size, float mx, float my, float oy, int colour,
+                 bool plain = true) {
     return panel_cell{ref, s0, t0, static_cast<float>(size), static_cast<float>(0.35 * size),
-                      static_cast<float>(0.3 * size), static_cast<float>(0.3 * size), mx, my, oy, colour};
+                      static_cast<float>(0.3 * size), static_cast<float>(0.3 * size), mx, my, oy, colour, plain};
   };
   static const panel_cell cells[10] = {
       cell(kAtlas, 1, 358, 100, 9, 14, 4, 40),
@@ -62,8 +68,8 @@ const panel_cell* panel_cell_of(int type) {
       cell(kAtlas, 304, 358, 100, 9, 14, 4, 43),
       cell(kAtlas, 405, 358, 100, 9, 14, 4, 47),
       cell(kAtlas, 1, 289, 68, 2, 2, 2, 43),
-      panel_cell{kAtlas, 70, 315, 42, 20, 26, 14, 8, 13, 2, 43},
-      cell(kAtlas, 113, 315, 42, 8, 13, 2, 43),
+      panel_cell{kAtlas, 70, 315, 42, 20, 26, 14, 8, 13, 2, 43, true},
+      cell(kAtlas, 113, 315, 42, 8, 13, 2, 43, false),  // a patterned middle: repeated
       cell(kAtlas, 440, 12, 44, 6, 9, 4, 43),
       cell(kButtonAtlas, 982, 2, 41, 1, 1, 1, 43),
   };
@@ -206,8 +212,11 @@ void BTN_frame2(int type, float x, float y, float width, float height, const std
   const float w = width + 2 * c->mx, h = height + c->my + c->oy;
   const float a = c->a, size = c->size, mid_s = size - 2 * a;
   const float mid_t = size - c->bb - c->bt;
-  const int columns = static_cast<int>((w - 2 * a) / mid_s) + 1;
-  const int rows = std::max(static_cast<int>((h - c->bb - c->bt) / mid_t), 0) + 1;
+  // A plain middle is one span as long as the panel's middle; the texels stay in the middle.
+  const float step_s = c->plain_middle ? std::fmax(mid_s, w - 2 * a) : mid_s;
+  const float step_t = c->plain_middle ? std::fmax(mid_t, h - c->bb - c->bt) : mid_t;
+  const int columns = static_cast<int>((w - 2 * a) / step_s) + 1;
+  const int rows = std::max(static_cast<int>((h - c->bb - c->bt) / step_t), 0) + 1;
 
   // Column and row spans: position from, position to, texel from, texel to (cell-relative).
   struct span {
@@ -217,7 +226,7 @@ void BTN_frame2(int type, float x, float y, float width, float height, const std
   if (columns >= -1) {
     cols.push_back({0, a, 0, a});
     for (int i = 0; i < columns; ++i) {
-      const float p0 = a + mid_s * static_cast<float>(i), p1 = std::fmin(p0 + mid_s, w - a);
+      const float p0 = a + step_s * static_cast<float>(i), p1 = std::fmin(p0 + step_s, w - a);
       if (p1 <= p0) continue;
       cols.push_back({p0, p1, a, std::fmax(a, std::fmin(size - a, a + (p1 - p0)))});
     }
@@ -225,7 +234,7 @@ void BTN_frame2(int type, float x, float y, float width, float height, const std
   }
   lines.push_back({0, c->bb, 0, c->bb});
   for (int i = 0; i < rows; ++i) {
-    const float p0 = c->bb + mid_t * static_cast<float>(i), p1 = std::fmin(p0 + mid_t, h - c->bt);
+    const float p0 = c->bb + step_t * static_cast<float>(i), p1 = std::fmin(p0 + step_t, h - c->bt);
     if (p1 <= p0) continue;
     lines.push_back({p0, p1, c->bb, std::fmax(c->bb, std::fmin(size - c->bt, c->bb + (p1 - p0)))});
   }

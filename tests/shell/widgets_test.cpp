@@ -10,6 +10,7 @@
 #include "runtime/shell_records.h"
 #include "shell/widget_drawing.h"
 #include "shell/widgets.h"
+#include "support/interface_atlas.h"
 #include "support/shell_double.h"
 
 namespace {
@@ -229,12 +230,16 @@ TEST_F(WidgetTest, PanelsAreCutInNineWithMarginsAndTitle) {
     float left, bottom, right, top;
     float title_y;
   } rows[] = {
-      // 13: A 35, B 30, margins 9, 14, 4; 300 + 18 = 318 wide: 1 + int(248 / 30) + 1 + 1 columns.
-      {13, 300, 200, 11, 6, 1, -4, 319, 214, 10 + 200 - 16},
-      {16, 100, 50, 5, 3, 8, 8, 112, 62, 10 + 50 - 16},
+      // Plain middles: the borders and the middle are one stretched piece each.
+      // 13: A 35, B 30, margins 9, 14, 4.
+      {13, 300, 200, 3, 3, 1, -4, 319, 214, 10 + 200 - 16},
+      {16, 100, 50, 3, 3, 8, 8, 112, 62, 10 + 50 - 16},
       // 17: borders 20 across, 26 and 14 up and down, leaving middles 2 texels long.
-      {17, 80, 40, 30, 10, 2, -3, 98, 52, 10 + 40 - 16},
-      {20, 200, 100, 17, 7, 9, 9, 211, 111, 10 + 100 - 16},
+      {17, 80, 40, 3, 3, 2, -3, 98, 52, 10 + 40 - 16},
+      {20, 200, 100, 3, 3, 9, 9, 211, 111, 10 + 100 - 16},
+      // 18 has a patterned middle, repeated: A 14.7, B 12.6, margins 8, 13, 2; 116 wide leaves
+      // 86.6 for middles of 12.6 (7 pieces), 65 high leaves 39.8 for middles of 16.8 (3).
+      {18, 100, 50, 9, 5, 2, -3, 118, 62, 10 + 50 - 16},
   };
   for (const row& r : rows) {
     batches.clear();
@@ -248,21 +253,67 @@ TEST_F(WidgetTest, PanelsAreCutInNineWithMarginsAndTitle) {
     EXPECT_NEAR(q.front().y0, r.bottom, 1e-4) << r.type;
     EXPECT_NEAR(q.back().x1, r.right, 1e-4) << r.type;
     EXPECT_NEAR(q.back().y1, r.top, 1e-4) << r.type;
-    // Every piece reads texels inside its cell.
+    // Every piece reads texels inside its cell, and the pieces cover the panel without gaps.
+    float covered = 0;
     for (const widget_quad& p : q) {
       EXPECT_LE(p.s0, p.s1);
       EXPECT_LE(p.t0, p.t1);
+      covered += (p.x1 - p.x0) * (p.y1 - p.y0);
     }
+    EXPECT_NEAR(covered, (r.right - r.left) * (r.top - r.bottom), 0.5f) << r.type;
     ASSERT_EQ(texts.size(), 1u);
     EXPECT_FLOAT_EQ(texts[0].y, r.title_y) << r.type;
     EXPECT_FLOAT_EQ(texts[0].x, r.type == 20 ? 20 : 10 + r.w / 2 - 35.0f / 2) << r.type;
   }
-  EXPECT_EQ(batches[0].ref, 395);
-  EXPECT_FLOAT_EQ(batches[0].s_scale, 1.0f / 1024);
-  EXPECT_FLOAT_EQ(batches[0].t_scale, 1.0f / 128);
-  EXPECT_FLOAT_EQ(batches[0].quads.front().s0, 982);
-  EXPECT_FLOAT_EQ(batches[0].quads.back().s1, 1023);
-  EXPECT_FLOAT_EQ(batches[0].quads.back().t1, 43);
+  batches.clear();
+  BTN_frame2(20, 10, 10, 200, 100, "");
+  const recorded_batch& panel = batches[0];
+  EXPECT_EQ(panel.ref, 395);
+  EXPECT_FLOAT_EQ(panel.s_scale, 1.0f / 1024);
+  EXPECT_FLOAT_EQ(panel.t_scale, 1.0f / 128);
+  EXPECT_FLOAT_EQ(panel.quads.front().s0, 982);
+  EXPECT_FLOAT_EQ(panel.quads.back().s1, 1023);
+  EXPECT_FLOAT_EQ(panel.quads.back().t1, 43);
+  // The middle piece reads the middle of the cell, stretched over the panel's middle.
+  EXPECT_NEAR(panel.quads[4].s0, 982 + 0.35f * 41, 1e-3);
+  EXPECT_NEAR(panel.quads[4].s1, 982 + 41 - 0.35f * 41, 1e-3);
+}
+
+// A stretched piece must look as the repeated tiles it stands for: in the committed atlases, the
+// texels it reads (with one more on each side, which filtering blends in) do not change along the
+// direction it is stretched in. A redrawn atlas with a pattern in a plain cell fails here.
+TEST_F(WidgetTest, StretchedPanelPiecesReadTexelsThatDoNotChangeAlongTheStretch) {
+  const std::string resources = std::string(SKY_SOURCE_DIR) + "/resources/";
+  const gl_picture interface_atlas = read_png_bottom_up(resources + "interface.png");
+  ASSERT_EQ(interface_atlas.width, 512);
+  for (const char* language : {"English", "French", "German"}) {
+    const gl_picture buttons = read_png_bottom_up(resources + "elements_" + language + ".png");
+    ASSERT_EQ(buttons.width, 1024) << language;
+    for (int type = 11; type <= 20; ++type) {
+      batches.clear();
+      mnw.topwi = 0;
+      BTN_frame2(type, 10, 10, 300, 200, "");
+      ASSERT_FALSE(batches.empty());
+      const gl_picture& atlas = batches[0].ref == 395 ? buttons : interface_atlas;
+      auto texel = [&](int s, int t) {
+        const uint8_t* p = atlas.at(s, t);
+        return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
+      };
+      for (const widget_quad& p : batches[0].quads) {
+        const bool across = p.x1 - p.x0 > p.s1 - p.s0 + 0.01f, upwards = p.y1 - p.y0 > p.t1 - p.t0 + 0.01f;
+        const int s0 = static_cast<int>(std::floor(p.s0)) - (across ? 1 : 0);
+        const int s1 = static_cast<int>(std::ceil(p.s1)) + (across ? 1 : 0);
+        const int t0 = static_cast<int>(std::floor(p.t0)) - (upwards ? 1 : 0);
+        const int t1 = static_cast<int>(std::ceil(p.t1)) + (upwards ? 1 : 0);
+        for (int t = t0; t < t1 && across; ++t)
+          for (int s = s0 + 1; s < s1; ++s)
+            ASSERT_EQ(texel(s, t), texel(s0, t)) << language << " panel " << type << " texel " << s << ", " << t;
+        for (int s = s0; s < s1 && upwards; ++s)
+          for (int t = t0 + 1; t < t1; ++t)
+            ASSERT_EQ(texel(s, t), texel(s, t0)) << language << " panel " << type << " texel " << s << ", " << t;
+      }
+    }
+  }
 }
 
 TEST_F(WidgetTest, WindowCloseBoxesOnlyOnScreensThatClose) {
