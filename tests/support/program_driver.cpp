@@ -151,6 +151,15 @@ void program_driver::page_to_window(float x, float y, int* px, int* py) const {
 void program_driver::move_to(float x, float y) {
   int px = 0, py = 0;
   page_to_window(x, y, &px, &py);
+  // "mousemove --sync" waits for the pointer to leave where it is: sent to the place it already
+  // has, it waits out its whole retry budget (15 s) and then reports success.
+  std::istringstream at(run_process({"xdotool", "getmouselocation", "--shell"}).out);
+  int pointer_x = -1, pointer_y = -1;
+  for (std::string line; std::getline(at, line);) {
+    if (line.rfind("X=", 0) == 0) pointer_x = std::atoi(line.c_str() + 2);
+    else if (line.rfind("Y=", 0) == 0) pointer_y = std::atoi(line.c_str() + 2);
+  }
+  if (pointer_x == left_ + px && pointer_y == top_ + py) return;
   xdotool({"mousemove", "--window", window_, "--sync", std::to_string(px), std::to_string(py)});
 }
 
