@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <sstream>
 #include <thread>
 
@@ -25,6 +26,17 @@ double seconds_now() {
 }
 
 void pause_briefly(int ms = 100) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// The numbers of an xdotool "--shell" answer ("X=12" lines), by name.
+std::map<std::string, int> xdotool_values(const std::vector<std::string>& args) {
+  std::map<std::string, int> values;
+  std::istringstream lines(run_process(args).out);
+  for (std::string line; std::getline(lines, line);) {
+    const size_t eq = line.find('=');
+    if (eq != std::string::npos) values[line.substr(0, eq)] = std::atoi(line.c_str() + eq + 1);
+  }
+  return values;
+}
 
 int count_of(const std::string& text, const std::string& piece) {
   int n = 0;
@@ -109,17 +121,11 @@ bool program_driver::start(const std::vector<std::string>& args, const std::vect
       60);
   if (!shown || window_.empty())
     return fail("no window; the program's output:\n" + read_whole_file(out) + "\nits log:\n" + log());
-  std::istringstream geometry(run_process({"xdotool", "getwindowgeometry", "--shell", window_}).out);
-  for (std::string line; std::getline(geometry, line);) {
-    const size_t eq = line.find('=');
-    if (eq == std::string::npos) continue;
-    const std::string key = line.substr(0, eq);
-    const int value = std::atoi(line.c_str() + eq + 1);
-    if (key == "WIDTH") width_ = value;
-    else if (key == "HEIGHT") height_ = value;
-    else if (key == "X") left_ = value;
-    else if (key == "Y") top_ = value;
-  }
+  std::map<std::string, int> geometry = xdotool_values({"xdotool", "getwindowgeometry", "--shell", window_});
+  width_ = geometry.count("WIDTH") ? geometry["WIDTH"] : width_;
+  height_ = geometry.count("HEIGHT") ? geometry["HEIGHT"] : height_;
+  left_ = geometry["X"];
+  top_ = geometry["Y"];
   // The keyboard goes to the window (there is no window manager to give it focus).
   xdotool({"windowfocus", "--sync", window_});
   return true;
@@ -153,13 +159,8 @@ void program_driver::move_to(float x, float y) {
   page_to_window(x, y, &px, &py);
   // "mousemove --sync" waits for the pointer to leave where it is: sent to the place it already
   // has, it waits out its whole retry budget (15 s) and then reports success.
-  std::istringstream at(run_process({"xdotool", "getmouselocation", "--shell"}).out);
-  int pointer_x = -1, pointer_y = -1;
-  for (std::string line; std::getline(at, line);) {
-    if (line.rfind("X=", 0) == 0) pointer_x = std::atoi(line.c_str() + 2);
-    else if (line.rfind("Y=", 0) == 0) pointer_y = std::atoi(line.c_str() + 2);
-  }
-  if (pointer_x == left_ + px && pointer_y == top_ + py) return;
+  std::map<std::string, int> pointer = xdotool_values({"xdotool", "getmouselocation", "--shell"});
+  if (pointer.count("X") && pointer["X"] == left_ + px && pointer.count("Y") && pointer["Y"] == top_ + py) return;
   xdotool({"mousemove", "--window", window_, "--sync", std::to_string(px), std::to_string(py)});
 }
 
