@@ -121,11 +121,9 @@ bool program_driver::start(const std::vector<std::string>& args, const std::vect
       60);
   if (!shown || window_.empty())
     return fail("no window; the program's output:\n" + read_whole_file(out) + "\nits log:\n" + log());
-  std::map<std::string, int> geometry = xdotool_values({"xdotool", "getwindowgeometry", "--shell", window_});
-  width_ = geometry.count("WIDTH") ? geometry["WIDTH"] : width_;
-  height_ = geometry.count("HEIGHT") ? geometry["HEIGHT"] : height_;
-  left_ = geometry["X"];
-  top_ = geometry["Y"];
+  const std::map<std::string, int> geometry = xdotool_values({"xdotool", "getwindowgeometry", "--shell", window_});
+  for (auto [key, value] : {std::pair{"WIDTH", &width_}, {"HEIGHT", &height_}, {"X", &left_}, {"Y", &top_}})
+    if (geometry.count(key)) *value = geometry.at(key);
   // The keyboard goes to the window (there is no window manager to give it focus).
   xdotool({"windowfocus", "--sync", window_});
   return true;
@@ -159,8 +157,8 @@ void program_driver::move_to(float x, float y) {
   page_to_window(x, y, &px, &py);
   // "mousemove --sync" waits for the pointer to leave where it is: sent to the place it already
   // has, it waits out its whole retry budget (15 s) and then reports success.
-  std::map<std::string, int> pointer = xdotool_values({"xdotool", "getmouselocation", "--shell"});
-  if (pointer.count("X") && pointer["X"] == left_ + px && pointer.count("Y") && pointer["Y"] == top_ + py) return;
+  const std::map<std::string, int> pointer = xdotool_values({"xdotool", "getmouselocation", "--shell"});
+  if (pointer.count("X") && pointer.count("Y") && pointer.at("X") == left_ + px && pointer.at("Y") == top_ + py) return;
   xdotool({"mousemove", "--window", window_, "--sync", std::to_string(px), std::to_string(py)});
 }
 

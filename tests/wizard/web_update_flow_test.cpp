@@ -296,12 +296,13 @@ TEST_F(Flow, BackDuringTheScanThenSearchingAgain) {
   // One installed file of 400 MB (sparse, current in both releases) keeps the scan busy long
   // enough for Back to find it running, however loaded the machine: its entries name the MD5
   // of 400 MB of zeros.
+  const std::string zeros_md5 = "61eabaf2bf278703738b433ff884c91f";  // md5sum of 400 MiB of zeros
   const std::string empty_entry = "0 0 " + md5_of_text("") + " large.bin\n";
   for (size_t at; (at = text.find(empty_entry)) != std::string::npos;)
-    text.replace(at, empty_entry.size(), "409600 409600 61eabaf2bf278703738b433ff884c91f large.bin\n");
+    text.replace(at, empty_entry.size(), "409600 409600 " + zeros_md5 + " large.bin\n");
   for (int m = 0; m < 2; ++m) write_directory_archive(text, mirror[m]);
   for (release_entry& e : newest)
-    if (e.path == "All/Resources/many/large.bin") e.sig = "61eabaf2bf278703738b433ff884c91f";
+    if (e.path == "All/Resources/many/large.bin") e.sig = zeros_md5;
   ASSERT_EQ(truncate((install + "Resources/many/large.bin").c_str(), 400 << 20), 0);
   cmd_line_path = install;
   frame();
