@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 
 #include "files/paths.h"
 #include "graphics/text_layout.h"
@@ -66,6 +67,7 @@ void OGL_font_info::empty_cache() {
   pen_column = 0;
   shelf_top = 0;
   shelf_height = 0;
+  ranges_loaded = 0;
   chars.clear();
   if (pixels) nedfree(pixels);
   pixels = nullptr;
@@ -104,10 +106,42 @@ void OGL_font_info::clear(const std::string& path, float size) {
   face_size_ = size;
 }
 
+namespace {
+// Ranges whose first visible character brings the whole range into the image: printable ASCII,
+// and the Latin-1 letters and signs of the French and German texts. Drawing a character that is
+// new sends the whole image to the renderer again, and a software renderer first waits for
+// every draw of the frame so far that reads it; a page of changing numbers and file names would
+// otherwise pay that wait for each new character it shows.
+struct glyph_range {
+  unsigned trigger_first, first, last;
+};
+constexpr glyph_range whole_ranges[] = {{0x21, 0x20, 0x7E}, {0xA1, 0xA0, 0xFF}};
+// Above this size a range can fill a good part of the image; characters come one at a time.
+constexpr float whole_range_max_points = 32;
+}  // namespace
+
 float OGL_font_info::require_char(unsigned code) {
   auto found = chars.find(code);
   if (found != chars.end()) return found->second.advance;
+  if (face_size_ <= whole_range_max_points) {
+    for (size_t i = 0; i < std::size(whole_ranges); ++i) {
+      const glyph_range& r = whole_ranges[i];
+      const unsigned bit = 1u << i;
+      if (code < r.trigger_first || code > r.last || (ranges_loaded & bit)) continue;
+      ranges_loaded |= bit;
+      // A cache that starts again on the way ends the range; what it dropped comes back when
+      // next asked for.
+      const int before = flushes;
+      for (unsigned c = r.first; c <= r.last && flushes == before; ++c)
+        if (chars.find(c) == chars.end()) render_char(c);
+      found = chars.find(code);
+      if (found != chars.end()) return found->second.advance;
+    }
+  }
+  return render_char(code);
+}
 
+float OGL_font_info::render_char(unsigned code) {
   OGL_char_info info = {};
   // A font whose face could not be made measures every character as 0 wide and draws none.
   int error = face ? FT_Load_Char(face, code, FT_LOAD_RENDER | FT_LOAD_TARGET_LIGHT)
@@ -141,7 +175,7 @@ float OGL_font_info::require_char(unsigned code) {
       // characters dropped are rendered again when next asked for.
       empty_cache();
       ++flushes;
-      return require_char(code);
+      return render_char(code);
     }
     unsigned char* grown = static_cast<unsigned char*>(nedmalloc(static_cast<size_t>(new_rows) * image_width));
     if (rows > 0) std::memcpy(grown, pixels, static_cast<size_t>(rows) * image_width);

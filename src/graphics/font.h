@@ -65,6 +65,10 @@ class OGL_font_info {
  private:
   // Drops every cached character and the image, keeping the face.
   void empty_cache();
+  // Renders a character that is not cached into the image (or caches its error).
+  float render_char(unsigned code);
+  // Which of the character ranges that are brought in whole are in the cache (one bit each).
+  unsigned ranges_loaded = 0;
   std::string face_path_;
   float face_size_ = 0;
 };

@@ -261,6 +261,41 @@ TEST_F(FontTest, UploadsOnlyWhatChanged) {
   for (int rows : upload_rows) EXPECT_GT(rows, 0);
 }
 
+// A progress page shows new digits, signs and letters frame after frame (percentages, rates,
+// file names); each upload makes a software renderer wait for the frame drawn so far. The first
+// character of the common ranges brings the range, so later texts in them upload nothing.
+TEST_F(FontTest, NewCharactersOfCommonRangesDoNotUploadAgain) {
+  struct step {
+    const char* text;
+    int uploads_after;
+  } steps[] = {
+      {"Skyrill 9", 1},
+      {"Downloading and installing file 0123.dat.zip, currently 45% done with that file.", 1},
+      {"About 2 minutes left, downloading at 9.8 MB/s with 4 streams (~#&*@!)[]{}|<>=+_^`$", 1},
+      // The French and German letters come as one more range.
+      {"T\xC3\xA9l\xC3\xA9" "chargement", 2},
+      {"Gr\xC3\xB6\xC3\x9F" "e \xC2\xAB \xC3\x87" "a \xC2\xBB \xC3\x9C" "berpr\xC3\xBC" "fung", 2},
+      // Outside them, characters still come one text at a time.
+      {"\xE2\x82\xAC", 3},
+      {"\xD0\x96", 4},
+  };
+  for (const step& s : steps) {
+    OGL_font_string(0, 10, 10, s.text, 9999, font_regular, 0, 0);
+    EXPECT_EQ(uploads, s.uploads_after) << s.text;
+  }
+  // Every cached character is measured as FreeType measures it.
+  reference_face ref("DejaVuSans.ttf");
+  for (unsigned code : {0x20u, 0x7Eu, 0xA0u, 0xE9u, 0xFFu, 0x20ACu})
+    EXPECT_FLOAT_EQ(sFont[font_regular]->chars.at(code).advance, ref.advance(code)) << code;
+
+  // At a heading's size the range is not brought whole: 'a' alone is rendered.
+  OGL_font_info* f = sFont[font_regular];
+  f->clear(fnames[font_regular], 150);
+  f->require_char('a');
+  EXPECT_EQ(f->chars.size(), 1u);
+  OGL_font_reset(font_regular);
+}
+
 TEST_F(FontTest, ResultIsTheNextBaseline) {
   EXPECT_EQ(OGL_font_string(0, 5, 100, "", 50, font_regular, 0, 0), 100);
   EXPECT_EQ(OGL_font_string(0, 5, 100, "one\ntwo\nthree", 9999, font_regular, 0, 0), 100);
