@@ -42,7 +42,8 @@ struct directory_page_texts {
 int search_directory_page(int first, wizard_screen& page, const directory_page_texts& texts);
 
 // One frame of an install page, shared with the demo flow: runs the download scheduler for
-// about 0.02 s (and again while the frame is rendered), then shows the smoothed progress (kept
+// 0.02 to 0.05 s (longer where the frames cost more to draw; and again while the frame is
+// rendered), then shows the smoothed progress (kept
 // by the caller in smoothed), the status line and the file at work, or the cannot-download
 // text. 1 when every file is done or the install had to stop (stg.install_problem); the caller
 // then resets the slots and moves on. first is the page's own first-frame flag.
