@@ -65,7 +65,7 @@ std::string server_block(const std::string& folder, unsigned short port, const s
   return s.str();
 }
 
-std::string configuration(const std::string& folder, unsigned short port) {
+std::string configuration(const std::string& folder, unsigned short port, int kb_per_second) {
   std::ostringstream s;
   // Running as root, nginx would hand its workers to "nobody", who may not read test folders.
   if (geteuid() == 0) s << "user root;\n";
@@ -78,8 +78,9 @@ std::string configuration(const std::string& folder, unsigned short port) {
     << "  access_log off;\n"
     << "  default_type application/octet-stream;\n"
     << "  sendfile on;\n"
-    << "  tcp_nopush on;\n"
-    << "  client_body_temp_path " << folder << "tmp/body;\n"
+    << "  tcp_nopush on;\n";
+  if (kb_per_second > 0) s << "  limit_rate " << kb_per_second << "k;\n";
+  s << "  client_body_temp_path " << folder << "tmp/body;\n"
     << "  proxy_temp_path " << folder << "tmp/proxy;\n"
     << "  fastcgi_temp_path " << folder << "tmp/fastcgi;\n"
     << "  uwsgi_temp_path " << folder << "tmp/uwsgi;\n"
@@ -140,7 +141,7 @@ std::string active_folder;
 unsigned short active_port = 0;
 }  // namespace
 
-unsigned short nginx_start(const std::string& where, std::string* problem) {
+unsigned short nginx_start(const std::string& where, std::string* problem, int kb_per_second) {
   std::string folder = with_slash(where);
   make_folders(folder + "tmp/");
   make_folders(folder + "roots/default.test/");
@@ -148,7 +149,7 @@ unsigned short nginx_start(const std::string& where, std::string* problem) {
   // Another process may take the port between the probe and nginx's bind: try a few.
   for (int attempt = 0; attempt < 5; ++attempt) {
     unsigned short port = free_loopback_port();
-    write_whole_file(folder + "nginx.conf", configuration(folder, port));
+    write_whole_file(folder + "nginx.conf", configuration(folder, port, kb_per_second));
     int rc = run_and_wait({nginx_binary, "-p", folder, "-c", folder + "nginx.conf", "-e",
                            folder + "error.log"});
     if (rc != 0) continue;

@@ -16,8 +16,9 @@
 extern const std::vector<std::string> nginx_hosts;  // "update.test", "mirror-a.test", "mirror-b.test"
 
 // Starts nginx with its configuration, logs, pid and roots under folder. Returns the port, or 0
-// with *problem set.
-unsigned short nginx_start(const std::string& folder, std::string* problem);
+// with *problem set. With kb_per_second above 0 every connection is served at that rate, as a
+// modest internet connection would be.
+unsigned short nginx_start(const std::string& folder, std::string* problem, int kb_per_second = 0);
 // Stops the instance of folder (by the pid it recorded) and waits until it is gone.
 void nginx_stop(const std::string& folder);
 

@@ -1,6 +1,8 @@
 // The update the run command shows: a local update host and two mirrors on loopback, serving a
 // release made by our release builder from a generated sample tree, and an installation of the
-// release before it, one file changed by hand and one file the new release removes.
+// release before it, one file changed by hand and one file the new release removes. The server
+// sends at 1 MB/s a connection, as a modest internet connection would, and the release changes
+// a few sounds of some megabytes, so the install page is seen at work for a couple of seconds.
 //   sky_update_demo prepare FOLDER   builds both releases, starts nginx, prints shell settings
 //   sky_update_demo check FOLDER     compares the installation with the new release by MD5
 //   sky_update_demo stop FOLDER      stops nginx
@@ -22,6 +24,7 @@
 namespace {
 
 const char* const edited_file = "Weapons/missile.wpn";
+const int demo_kb_per_second = 1000;
 
 // The sample release plus the simulator program the finish page starts: a stand-in that says
 // it ran.
@@ -30,6 +33,11 @@ std::vector<release_source_file> demo_files(int release) {
   // The sample's own program is replaced by the stand-in (names differing only in case clash).
   for (release_source_file& f : sample_release_files(release))
     if (f.path != "Linux/skyrill") files.push_back(f);
+  // Sounds the new release changes: three of 1 MB, done early, and one of 3 MB, which keeps
+  // the install page at work with its time left and rate shown.
+  files.push_back({"All/Resources/sounds/engine loop.wav", noise(3000000, 100 + release)});
+  for (int i = 0; i < 3; ++i)
+    files.push_back({"All/Resources/sounds/wind " + std::to_string(i + 1) + ".wav", noise(1000000, 110 + 3 * release + i)});
   files.push_back({"Linux/Skyrill",
                    "#!/bin/sh\necho \"The simulator stand-in of release " + std::to_string(release) +
                        " started.\"\ndate > \"$(dirname \"$0\")/simulator-started.txt\"\n",
@@ -72,7 +80,7 @@ int prepare(const std::string& folder) {
 
   nginx_stop(folder + "nginx/");
   std::string problem;
-  const unsigned short port = nginx_start(folder + "nginx/", &problem);
+  const unsigned short port = nginx_start(folder + "nginx/", &problem, demo_kb_per_second);
   if (!port) {
     std::cerr << "nginx: " << problem << "\n";
     return 1;
