@@ -180,11 +180,16 @@ UTL_worker_threads& workers() {
   return *unpack_workers;
 }
 
-// The worker deleted the file; the main thread's own delete then finds it gone (result 0) or
-// meets the same failure, and logs it and notes it in the model as it always has.
+// The worker deleted the file; the main thread logs how it went and notes it in the model. It
+// does not delete again: even for a file already gone, unlink waits for the folder's lock, which
+// the workers hold while they move files into place beside it.
+// A task that died before it could delete leaves the delete to the main thread.
 void finish_delete(const file_task& task) {
   xer << task.log.str();
-  delete_installed_file(task.history, deleted_files, "now we want to nuke a file: ");
+  if (!task.escaped.empty())
+    delete_installed_file(task.history, deleted_files, "now we want to nuke a file: ");
+  else
+    note_installed_file_delete(task.history, task.result.code, deleted_files, "now we want to nuke a file: ");
 }
 
 // The next finished task, or null.

@@ -141,10 +141,14 @@ int make_dirs() {
 }
 
 int delete_installed_file(int history, std::set<std::string>& folders, const char* log_prefix) {
+  return note_installed_file_delete(history, delete_file(local_path_of(sim_info[history].back())), folders,
+                                    log_prefix);
+}
+
+int note_installed_file_delete(int history, int code, std::set<std::string>& folders, const char* log_prefix) {
   file_version_struct& v = sim_info[history].back();
   std::string local = local_path_of(v);
   stg.current_action = 0;
-  int code = delete_file(local);
   if (code == ENOENT) code = 0;
   if (stg.log_actions)
     xer << log_prefix << "DELETING  file " << local << ", with result=" << code << ".\n";

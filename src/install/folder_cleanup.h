@@ -26,6 +26,8 @@ void get_path_with_path(std::string& out, const std::string& path);
 // model is left as it was, a warning is logged and failed_deletes counts it. Returns the code
 // (a file already absent counts as deleted).
 int delete_installed_file(int history, std::set<std::string>& folders, const char* log_prefix);
+// The same for a delete already made elsewhere (a worker's), whose result is code.
+int note_installed_file_delete(int history, int code, std::set<std::string>& folders, const char* log_prefix);
 
 // Removes each folder of the set that is empty, deepest first.
 void remove_emptied_folders(const std::set<std::string>& folders);

@@ -480,6 +480,37 @@ TEST_F(WebUpdate, ADeleteOnlyReleaseIsApplied) {
   expect_installed();
 }
 
+// A file the release marks as gone that cannot be deleted (here it is on a read-only volume)
+// stays in the model as it is and is logged; the rest of the release is installed, and the other
+// gone file is deleted.
+TEST_F(WebUpdate, AGoneFileThatCannotBeDeletedStaysInTheModel) {
+  if (geteuid() != 0) GTEST_SKIP() << "mounting a tmpfs needs root";
+  release_tree one = release_one(), two = release_two();
+  install_tree(one, dest_dir_path);
+  const std::string stuck = dest_dir_path + "Resources/retired/deeper/";
+  if (mount("tmpfs", stuck.c_str(), "tmpfs", 0, "size=64k") != 0) GTEST_SKIP() << "cannot mount a tmpfs here";
+  struct unmount_at_end {
+    std::string at;
+    ~unmount_at_end() { umount2(at.c_str(), MNT_DETACH); }
+  } guard{stuck};
+  write_whole_file(stuck + "older.txt", "and this\n");
+  ASSERT_EQ(mount("tmpfs", stuck.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=64k"), 0);
+  publish(one, two);
+  EXPECT_EQ(run_update(), 1);
+  EXPECT_EQ(failed_deletes, 1);
+  EXPECT_EQ(read_whole_file(stuck + "older.txt"), "and this\n");
+  EXPECT_NE(shell_double::log_text().find("WARNING: could not delete " + stuck + "older.txt"), std::string::npos)
+      << shell_double::log_text();
+  int kept = 0;
+  for (size_t h = 0; h < sim_info.size(); ++h) {
+    const file_version_struct& v = sim_info[h].back();
+    if (v.path == "All/Resources/retired/deeper/older.txt" && v.sig_have != "NONE") ++kept;
+  }
+  EXPECT_EQ(kept, 1);
+  EXPECT_FALSE(path_exists(dest_dir_path + "Resources/retired/old.txt"));
+  expect_installed({"All/Resources/retired/deeper/older.txt"});
+}
+
 TEST_F(WebUpdate, InstalledGlobalSceneryIsLeftAlone) {
   release_tree one = release_one();
   one["All/Global Scenery/+40-120/+45-118.dsf"] = {"tile v1"};
