@@ -38,6 +38,12 @@ namespace {
 
 const std::string release_folder = "Skyrill 9/";
 
+// Detaches the volume a test mounted at `at` when the test ends, however it ends.
+struct unmount_at_end {
+  std::string at;
+  ~unmount_at_end() { umount2(at.c_str(), MNT_DETACH); }
+};
+
 // Release 1 and release 2 of a small simulator.
 release_tree release_one() {
   release_tree t;
@@ -489,10 +495,7 @@ TEST_F(WebUpdate, AGoneFileThatCannotBeDeletedStaysInTheModel) {
   install_tree(one, dest_dir_path);
   const std::string stuck = dest_dir_path + "Resources/retired/deeper/";
   if (mount("tmpfs", stuck.c_str(), "tmpfs", 0, "size=64k") != 0) GTEST_SKIP() << "cannot mount a tmpfs here";
-  struct unmount_at_end {
-    std::string at;
-    ~unmount_at_end() { umount2(at.c_str(), MNT_DETACH); }
-  } guard{stuck};
+  unmount_at_end guard{stuck};
   write_whole_file(stuck + "older.txt", "and this\n");
   ASSERT_EQ(mount("tmpfs", stuck.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=64k"), 0);
   publish(one, two);
@@ -783,10 +786,7 @@ TEST_F(WebUpdate, AFullDiskIsReportedAndTheInstallationStaysWhole) {
   make_folders(small);
   if (mount("tmpfs", small.c_str(), "tmpfs", 0, "size=256k") != 0)
     GTEST_SKIP() << "cannot mount a tmpfs here";
-  struct unmount_at_end {
-    std::string at;
-    ~unmount_at_end() { umount2(at.c_str(), MNT_DETACH); }
-  } guard{small};
+  unmount_at_end guard{small};
   dest_dir_path = small + "Skyrill 9/";
   release_tree one = release_one(), two = release_two();
   two["All/Resources/changed.dat"] = {std::string(600000, 'z')};
