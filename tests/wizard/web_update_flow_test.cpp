@@ -456,9 +456,9 @@ namespace {
 // ever shows a negative percentage or a time or rate that is not a number.
 TEST_F(Flow, TheInstallPageTextsStaySaneWithOneStream) {
   release_tree two = release_two();
-  // Two files from the server's "slow" folders (2 MB/s once the first 2 MB are out): the install
-  // spans about two seconds and many frames on any machine, so its texts are seen while files
-  // are still arriving.
+  // Two 3 MB files from the server's "slow" folder (2 MB/s a connection): on one stream the
+  // install spans two to three seconds and many frames on any machine, so its texts are seen
+  // while files are still arriving.
   for (int i = 0; i < 2; ++i) two["All/Resources/slow/b" + std::to_string(i) + ".bin"] = {noise(3000000, i + 7)};
   install_tree(release_one(), install);
   publish(release_one(), two);
